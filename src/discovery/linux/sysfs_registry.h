@@ -1,0 +1,30 @@
+// The Linux device registry: the kernel's video capture nodes, read through sysfs.
+#pragma once
+
+#include <string>
+
+#include "device_registry.h"
+
+// Presents /sys/class/video4linux as the video input category. A device's
+// display name carries its USB ids the way Windows writes them
+// (usb#vid_XXXX&pid_XXXX&mi_NN#<sysfs path>), "FriendlyName" is the node's
+// `name` and "Description" the USB device's `product`.
+class SysfsRegistry final : public DeviceRegistry {
+public:
+    explicit SysfsRegistry(std::string sysRoot = "/sys", std::string devRoot = "/dev");
+
+    void initialize() override;
+    Status createDeviceEnumerator(Handle& deviceEnumerator) override;
+    Status createClassEnumerator(Handle deviceEnumerator, Handle& classEnumerator) override;
+    Status nextDevice(Handle classEnumerator, Handle& moniker) override;
+    Status bindPropertyBag(Handle moniker, Handle& propertyBag) override;
+    Status displayName(Handle moniker, std::optional<std::u16string>& text) override;
+    Handle createPropertyValue() override;
+    Status readProperty(Handle propertyBag, const std::u16string& name, Handle value) override;
+    std::optional<std::u16string> propertyText(Handle value) override;
+    void release(HandleKind kind, Handle handle) override;
+
+private:
+    std::string sysRoot_;
+    std::string devRoot_;
+};

@@ -1,0 +1,34 @@
+// Builds the report document and writes it as "CameraInfo.txt".
+#include "camera_report.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "report_file.h"
+
+Json::Value buildCameraReport(const CameraList& cameras, std::int32_t count) {
+    Json::Value document;  // null until the first element is indexed
+    // A count past the list's end must not read records that do not exist.
+    const auto records = std::min<std::int64_t>(count, static_cast<std::int64_t>(cameras.size()));
+    for (Json::ArrayIndex i = 0; static_cast<std::int64_t>(i) < records; ++i) {
+        const CameraInfo& camera = cameras[i];
+        document[i]["name"] = toUtf8(camera.name);
+        document[i]["vid"] = toUtf8(camera.vid);
+        document[i]["pid"] = toUtf8(camera.pid);
+    }
+    return document;
+}
+
+bool writeReportFile(const char* path, const std::string& text) {
+    std::FILE* file = openReportFile(path);
+    if (file == nullptr) return false;
+    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    const bool closed = std::fclose(file) == 0;
+    return written && closed;
+}
+
+void writeCameraReport(const Json::Value& document) {
+    // Nobody is told about a report that could not be written: the file's
+    // absence is the only signal, and the exit code stays 0.
+    (void)writeReportFile("CameraInfo.txt", toStyledText(document));
+}

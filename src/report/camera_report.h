@@ -1,0 +1,30 @@
+// The camera report: UTF-8 conversion, the JSON document, its styled text and
+// the "CameraInfo.txt" file.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include <json/value.h>
+
+#include "camera_info.h"
+
+// UTF-8 bytes of one UTF-16 field. On Windows this is the platform's own
+// conversion; elsewhere an equivalent that gives the same bytes.
+std::string toUtf8(const std::u16string& text);
+
+// The report document for the first `count` records: the null value when
+// count is 0 or less, else an array of {"name","vid","pid"} objects.
+Json::Value buildCameraReport(const CameraList& cameras, std::int32_t count);
+
+// The report text: the library's styled layout (three-space indentation,
+// raw UTF-8, capital hex digits in \u escapes) ending in a line feed.
+std::string toStyledText(const Json::Value& document);
+
+// Writes the styled text of `document` to "CameraInfo.txt" in the current
+// directory, replacing any earlier file. Failures are silent by design.
+void writeCameraReport(const Json::Value& document);
+
+// The file part of writeCameraReport: creates or truncates `path` in binary
+// mode and writes `text`. Returns whether every byte reached the file.
+bool writeReportFile(const char* path, const std::string& text);

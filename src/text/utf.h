@@ -1,0 +1,14 @@
+// UTF-16 <-> UTF-8 conversions of the project's own, shared by the report and
+// the Linux device registry.
+#pragma once
+
+#include <string>
+
+// Standard UTF-8 of well-formed UTF-16; every unpaired surrogate becomes
+// U+FFFD (EF BF BD), which is what WideCharToMultiByte with flags 0 writes.
+std::string encodeUtf8(const std::u16string& text);
+
+// UTF-16 of UTF-8 bytes; every ill-formed sequence (a stray continuation
+// byte, a truncated or overlong sequence, an encoded surrogate, a value past
+// U+10FFFF) becomes one U+FFFD per maximal ill-formed subpart.
+std::u16string decodeUtf8(const std::string& bytes);

@@ -1,0 +1,132 @@
+// The built program, run as a user runs it, in a temporary directory.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <json/reader.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string slurp(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+class Program : public testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "camera-program-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        root_ = pattern;
+        work_ = root_ / "work";
+        fs::create_directory(work_);
+    }
+    void TearDown() override { fs::remove_all(root_); }
+
+    struct Result {
+        int exitCode;
+        std::string out;
+        std::string err;
+    };
+
+    // Runs camera-info in `dir`; with `removeDir` the directory is deleted
+    // once the program stands in it, so that nothing can be created there
+    // even by root.
+    Result run(const fs::path& dir, std::vector<std::string> args = {}, bool removeDir = false) {
+        const fs::path out = root_ / "stdout", err = root_ / "stderr";
+        const pid_t child = ::fork();
+        if (child == 0) {
+            const int outFd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            const int errFd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            const int inFd = ::open("/dev/null", O_RDONLY);
+            if (outFd < 0 || errFd < 0 || inFd < 0 || ::dup2(outFd, 1) < 0 || ::dup2(errFd, 2) < 0 ||
+                ::dup2(inFd, 0) < 0 || ::chdir(dir.c_str()) != 0 || (removeDir && ::rmdir(dir.c_str()) != 0)) {
+                ::_exit(120);
+            }
+            std::vector<char*> argv = {const_cast<char*>(CAMERA_INFO_EXE)};
+            for (std::string& arg : args) argv.push_back(arg.data());
+            argv.push_back(nullptr);
+            ::execv(CAMERA_INFO_EXE, argv.data());
+            ::_exit(121);
+        }
+        int status = 0;
+        EXPECT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status));
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(out), slurp(err)};
+    }
+
+    fs::path report() const { return work_ / "CameraInfo.txt"; }
+
+    fs::path root_;
+    fs::path work_;
+};
+
+TEST_F(Program, WritesAReportThatParsesAndSaysNothing) {
+    const Result result = run(work_);
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, "");
+    const std::string text = slurp(report());
+    ASSERT_FALSE(text.empty());
+    EXPECT_EQ(text.back(), '\n');
+    EXPECT_EQ(text.find('\r'), std::string::npos);
+    Json::Value parsed;
+    std::string errors;
+    const std::unique_ptr<Json::CharReader> reader(Json::CharReaderBuilder().newCharReader());
+    ASSERT_TRUE(reader->parse(text.data(), text.data() + text.size(), &parsed, &errors)) << errors;
+    if (parsed.isNull()) {
+        EXPECT_EQ(text, "null\n");
+    } else {
+        ASSERT_TRUE(parsed.isArray());
+        for (const Json::Value& camera : parsed)
+            EXPECT_EQ(camera.getMemberNames(), (std::vector<std::string>{"name", "pid", "vid"}));
+    }
+}
+
+TEST_F(Program, ArgumentsChangeNothing) {
+    ASSERT_EQ(run(work_).exitCode, 0);
+    const std::string plain = slurp(report());
+    const Result result = run(work_, {"--help", "-v", "out.json", ""});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out + result.err, "");
+    EXPECT_EQ(slurp(report()), plain);
+    EXPECT_FALSE(fs::exists(work_ / "out.json"));
+}
+
+TEST_F(Program, ReplacesAnEarlierLongerReport) {
+    ASSERT_EQ(run(work_).exitCode, 0);
+    const std::string fresh = slurp(report());
+    { std::ofstream(report(), std::ios::binary) << std::string(10000, '#'); }
+    ASSERT_EQ(run(work_).exitCode, 0);
+    EXPECT_EQ(slurp(report()), fresh);
+    ASSERT_EQ(run(work_).exitCode, 0);
+    EXPECT_EQ(slurp(report()), fresh);
+    EXPECT_EQ(std::distance(fs::directory_iterator(work_), fs::directory_iterator()), 1);
+}
+
+TEST_F(Program, AnUnwritableDirectoryStillEndsWithZero) {
+    const Result gone = run(work_, {}, /*removeDir=*/true);
+    EXPECT_EQ(gone.exitCode, 0);
+    EXPECT_EQ(gone.out + gone.err, "");
+    EXPECT_FALSE(fs::exists(work_));
+
+    // A directory in the report's place cannot be opened as a file either.
+    fs::create_directories(report());
+    const Result blocked = run(root_ / "work");
+    EXPECT_EQ(blocked.exitCode, 0);
+    EXPECT_EQ(blocked.out + blocked.err, "");
+    EXPECT_TRUE(fs::is_directory(report()));
+}
+
+}  // namespace

@@ -1,0 +1,85 @@
+// A device registry whose devices and statuses are data, for tests.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "device_registry.h"
+
+// What a failed property read does to the value it was given.
+enum class FailedReadEffect { Untouched, Emptied, Overwritten };
+
+struct ScriptedProperty {
+    Status status = kStatusOk;
+    // The value's text after a successful read; none models a non-text value
+    // or a null string.
+    std::optional<std::u16string> text;
+    FailedReadEffect onFailure = FailedReadEffect::Untouched;
+    std::u16string leftBehind;  // the text an Overwritten failure leaves
+};
+
+struct ScriptedDevice {
+    Status bind = kStatusOk;
+    Status displayStatus = kStatusOk;
+    std::optional<std::u16string> displayName = std::u16string();
+    // Properties absent from the map fail to read with E_FAIL.
+    std::map<std::u16string, ScriptedProperty> properties;
+};
+
+struct RegistryScript {
+    Status createDeviceEnumerator = kStatusOk;
+    Status createClassEnumerator = kStatusOk;
+    // Failing calls that still hand out an object, as a careless platform might.
+    bool handOutOnFailure = false;
+    std::vector<ScriptedDevice> devices;
+    // What nextDevice answers once the devices are used up.
+    Status endOfDevices = kStatusFalse;
+    // Answer this status instead of S_OK for the device at this position.
+    std::optional<std::size_t> nextFailsAt;
+    Status nextFailure = kStatusFail;
+};
+
+// Plays a script and keeps account of every handle and call.
+class ScriptedRegistry final : public DeviceRegistry {
+public:
+    explicit ScriptedRegistry(RegistryScript script) : script_(std::move(script)) {}
+
+    void initialize() override;
+    Status createDeviceEnumerator(Handle& deviceEnumerator) override;
+    Status createClassEnumerator(Handle deviceEnumerator, Handle& classEnumerator) override;
+    Status nextDevice(Handle classEnumerator, Handle& moniker) override;
+    Status bindPropertyBag(Handle moniker, Handle& propertyBag) override;
+    Status displayName(Handle moniker, std::optional<std::u16string>& text) override;
+    Handle createPropertyValue() override;
+    Status readProperty(Handle propertyBag, const std::u16string& name, Handle value) override;
+    std::optional<std::u16string> propertyText(Handle value) override;
+    void release(HandleKind kind, Handle handle) override;
+
+    // Every call in order, as "next", "bind 0", "read 0 Description", "release bag 0".
+    const std::vector<std::string>& calls() const { return calls_; }
+    std::size_t liveHandles() const { return live_.size(); }
+    // Releases of handles that were not live: double releases, unknown handles.
+    std::size_t badReleases() const { return badReleases_; }
+    std::size_t handlesObtained() const { return obtained_; }
+
+private:
+    struct Object {
+        HandleKind kind;
+        std::size_t device;  // for monikers, bags and values
+        std::optional<std::u16string> text;  // for values
+    };
+    Handle obtain(HandleKind kind, std::size_t device);
+    Object* find(Handle handle, HandleKind kind);
+
+    RegistryScript script_;
+    std::map<Handle, Object> live_;
+    std::vector<std::string> calls_;
+    std::size_t next_ = 0;
+    Handle nextHandle_ = 0x100;
+    std::size_t obtained_ = 0;
+    std::size_t badReleases_ = 0;
+};
+
+std::string describe(HandleKind kind);
