@@ -1,0 +1,109 @@
+// All of the Windows registry's COM calls live here.
+#include "directshow_registry.h"
+
+#include <windows.h>
+#include <objbase.h>
+#include <oleauto.h>
+#include <strmif.h>
+
+#include <memory>
+
+namespace {
+
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows wide text is UTF-16");
+
+// The published identifiers, spelled out so that no import library has to
+// provide them.
+constexpr GUID kSystemDeviceEnum = {0x62BE5D10, 0x60EB, 0x11D0, {0xBD, 0x3B, 0x00, 0xA0, 0xC9, 0x11, 0xCE, 0x86}};
+constexpr GUID kCreateDevEnum = {0x29840822, 0x5B84, 0x11D0, {0xBD, 0x3B, 0x00, 0xA0, 0xC9, 0x11, 0xCE, 0x86}};
+constexpr GUID kVideoInputDeviceCategory = {
+    0x860BB310, 0x5D01, 0x11D0, {0xBD, 0x3B, 0x00, 0xA0, 0xC9, 0x11, 0xCE, 0x86}};
+constexpr GUID kPropertyBag = {0x55272A00, 0x42CB, 0x11CE, {0x81, 0x35, 0x00, 0xAA, 0x00, 0x4B, 0xB8, 0x51}};
+
+template <typename Interface>
+Interface* as(Handle handle) {
+    return reinterpret_cast<Interface*>(handle);
+}
+
+template <typename Interface>
+Handle handleOf(Interface* object) {
+    return reinterpret_cast<Handle>(static_cast<IUnknown*>(object));
+}
+
+// COM allocates display names with CoTaskMemAlloc; the caller frees them.
+struct CoTaskMemFreer {
+    void operator()(wchar_t* text) const { CoTaskMemFree(text); }
+};
+
+}  // namespace
+
+void DirectShowRegistry::initialize() { (void)CoInitialize(nullptr); }
+
+Status DirectShowRegistry::createDeviceEnumerator(Handle& deviceEnumerator) {
+    ICreateDevEnum* created = nullptr;
+    const HRESULT hr =
+        CoCreateInstance(kSystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, kCreateDevEnum, reinterpret_cast<void**>(&created));
+    deviceEnumerator = handleOf(created);
+    return hr;
+}
+
+Status DirectShowRegistry::createClassEnumerator(Handle deviceEnumerator, Handle& classEnumerator) {
+    IEnumMoniker* created = nullptr;
+    const HRESULT hr = as<ICreateDevEnum>(deviceEnumerator)->CreateClassEnumerator(kVideoInputDeviceCategory, &created, 0);
+    classEnumerator = handleOf(created);
+    return hr;
+}
+
+Status DirectShowRegistry::nextDevice(Handle classEnumerator, Handle& moniker) {
+    IMoniker* next = nullptr;
+    const HRESULT hr = as<IEnumMoniker>(classEnumerator)->Next(1, &next, nullptr);
+    moniker = handleOf(next);
+    return hr;
+}
+
+Status DirectShowRegistry::bindPropertyBag(Handle moniker, Handle& propertyBag) {
+    IPropertyBag* bag = nullptr;
+    const HRESULT hr =
+        as<IMoniker>(moniker)->BindToStorage(nullptr, nullptr, kPropertyBag, reinterpret_cast<void**>(&bag));
+    propertyBag = handleOf(bag);
+    return hr;
+}
+
+Status DirectShowRegistry::displayName(Handle moniker, std::optional<std::u16string>& text) {
+    wchar_t* raw = nullptr;
+    const HRESULT hr = as<IMoniker>(moniker)->GetDisplayName(nullptr, nullptr, &raw);
+    const std::unique_ptr<wchar_t, CoTaskMemFreer> owned(raw);
+    if (owned) text = std::u16string(reinterpret_cast<const char16_t*>(owned.get()));
+    return hr;
+}
+
+Handle DirectShowRegistry::createPropertyValue() {
+    auto* value = new VARIANT;
+    VariantInit(value);
+    return reinterpret_cast<Handle>(value);
+}
+
+Status DirectShowRegistry::readProperty(Handle propertyBag, const std::u16string& name, Handle value) {
+    return as<IPropertyBag>(propertyBag)
+        ->Read(reinterpret_cast<const wchar_t*>(name.c_str()), reinterpret_cast<VARIANT*>(value), nullptr);
+}
+
+std::optional<std::u16string> DirectShowRegistry::propertyText(Handle value) {
+    const VARIANT& variant = *reinterpret_cast<const VARIANT*>(value);
+    // Only a string value has text; a BSTR may also be null.
+    if (V_VT(&variant) != VT_BSTR || V_BSTR(&variant) == nullptr) return std::nullopt;
+    const BSTR text = V_BSTR(&variant);
+    return std::u16string(reinterpret_cast<const char16_t*>(text), SysStringLen(text));
+}
+
+void DirectShowRegistry::release(HandleKind kind, Handle handle) {
+    if (kind == HandleKind::PropertyValue) {
+        auto* value = reinterpret_cast<VARIANT*>(handle);
+        (void)VariantClear(value);
+        delete value;
+        return;
+    }
+    as<IUnknown>(handle)->Release();
+}
+
+std::unique_ptr<DeviceRegistry> makePlatformRegistry() { return std::make_unique<DirectShowRegistry>(); }
