@@ -9,14 +9,14 @@
 #include <fstream>
 
 #include "sysfs_registry.h"
+#include "sysfs_tree.h"
 #include "video_input_devices.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-// A throw-away /sys and /dev laid out the way the kernel lays them out:
-// class entries are relative links into devices/.
+// A throw-away /sys and /dev.
 class SysfsTree : public testing::Test {
 protected:
     void SetUp() override {
@@ -24,7 +24,6 @@ protected:
         ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
         // The registry resolves links, so compare against resolved paths.
         root_ = fs::canonical(pattern);
-        fs::create_directories(sys() / "class");
         fs::create_directories(dev());
     }
     void TearDown() override { fs::remove_all(root_); }
@@ -32,44 +31,20 @@ protected:
     fs::path sys() const { return root_ / "sys"; }
     fs::path dev() const { return root_ / "dev"; }
 
-    void file(const fs::path& path, const std::string& content) {
-        fs::create_directories(path.parent_path());
-        std::ofstream(path, std::ios::binary) << content;
-    }
-
-    // A USB device with its ids, under a host controller.
+    // Helpers of the builder, under the names the tests read best with.
+    void file(const fs::path& path, const std::string& content) { tree().file(path, content); }
     fs::path usbDevice(const std::string& port, const std::string& vid, const std::string& pid,
                        const std::optional<std::string>& product) {
-        const fs::path device = sys() / "devices/pci0000:00/0000:00:14.0/usb3" / port;
-        file(device / "idVendor", vid + "\n");
-        file(device / "idProduct", pid + "\n");
-        if (product) file(device / "product", *product + "\n");
-        return device;
+        return tree().usbDevice(port, vid, pid, product);
     }
-
     fs::path usbInterface(const fs::path& device, const std::string& number) {
-        const fs::path interface = device / (device.filename().string() + ":1." + number);
-        file(interface / "bInterfaceNumber", number + "\n");
-        return interface;
+        return tree().usbInterface(device, number);
     }
-
-    // A video node under `parent` (no `device` link when parent is virtual),
-    // listed in class/video4linux.
     fs::path node(const fs::path& parent, const std::string& name, const std::string& friendlyName,
                   std::optional<std::string> index = std::string("0"), bool linkDevice = true) {
-        const fs::path dir = parent / "video4linux" / name;
-        file(dir / "name", friendlyName);
-        if (index) file(dir / "index", *index + "\n");
-        if (linkDevice) fs::create_directory_symlink(fs::relative(parent, dir), dir / "device");
-        classEntry(name, dir);
-        return dir;
+        return tree().node(parent, name, friendlyName, index, linkDevice);
     }
-
-    void classEntry(const std::string& name, const fs::path& target) {
-        const fs::path classDir = sys() / "class/video4linux";
-        fs::create_directories(classDir);
-        fs::create_directory_symlink(fs::relative(target, classDir), classDir / name);
-    }
+    SysfsTreeBuilder tree() const { return SysfsTreeBuilder(sys()); }
 
     CameraList list(std::int32_t* count = nullptr) {
         SysfsRegistry registry(sys().string(), dev().string());
@@ -221,6 +196,35 @@ TEST_F(SysfsTree, DanglingEntriesAndNodesThatOpenButAreNotDevices) {
     const CameraList cameras = list();
     ASSERT_EQ(cameras.size(), 1u);
     EXPECT_EQ(cameras[0].name, u"Kept");
+}
+
+TEST_F(SysfsTree, AHostileTree) {
+    fs::create_directories(sys() / "class/video4linux");
+    fs::create_directory_symlink("../../devices/gone/video0", sys() / "class/video4linux/video0");
+
+    const fs::path dangling = node(sys() / "devices/platform/x", "video1", "Dangling device\n", std::string("0"), false);
+    fs::create_directory_symlink("../../../../nowhere", dangling / "device");
+
+    const fs::path indexDir = node(sys() / "devices/platform/y", "video2", "Index dir\n", std::nullopt, false);
+    fs::create_directory(indexDir / "index");
+
+    const fs::path noIds = usbInterface(usbDevice("3-3", "1111", "2222", std::string("Product")), "00");
+    fs::remove(noIds.parent_path() / "idVendor");
+    fs::create_directory(noIds.parent_path() / "idVendor");
+    node(noIds, "video3", "No ids\n");
+
+    const fs::path noName = node(usbInterface(usbDevice("3-4", "3333", "4444", std::string("Its product")), "00"),
+                                 "video4", "");
+    fs::remove(noName / "name");
+    fs::create_directory(noName / "name");
+
+    const CameraList cameras = list();
+    ASSERT_EQ(cameras.size(), 4u);
+    const std::u16string names[] = {u"Dangling device", u"Index dir", u"No ids", u"Its product"};
+    for (std::size_t i = 0; i < 4; ++i) EXPECT_EQ(cameras[i].name, names[i]) << i;
+    EXPECT_EQ(cameras[2].vid, u"");
+    EXPECT_EQ(cameras[3].vid, u"3333");
+    EXPECT_EQ(cameras[3].pid, u"4444");
 }
 
 }  // namespace

@@ -1,0 +1,102 @@
+// Input nobody here controls, through enumeration and the report: the report
+// must always parse back to exactly the records.
+#include <gtest/gtest.h>
+
+#include <json/reader.h>
+
+#include <memory>
+
+#include "camera_report.h"
+#include "scripted_registry.h"
+#include "video_input_devices.h"
+
+namespace {
+
+ScriptedDevice named(std::u16string name, std::u16string displayName = u"usb#vid_1&pid_2&") {
+    ScriptedDevice device;
+    device.displayName = std::move(displayName);
+    device.properties[u"FriendlyName"] = {kStatusOk, std::move(name), {}, {}};
+    return device;
+}
+
+// Enumerates, writes the report text and parses it back.
+Json::Value reportOf(const RegistryScript& script, CameraList& cameras) {
+    ScriptedRegistry registry(script);
+    const std::int32_t count = listVideoInputDevices(registry, cameras);
+    EXPECT_EQ(static_cast<std::size_t>(count), cameras.size());
+    EXPECT_EQ(registry.liveHandles(), 0u);
+    const std::string text = toStyledText(buildCameraReport(cameras, count));
+    Json::Value parsed;
+    std::string errors;
+    const std::unique_ptr<Json::CharReader> reader(Json::CharReaderBuilder().newCharReader());
+    EXPECT_TRUE(reader->parse(text.data(), text.data() + text.size(), &parsed, &errors)) << errors;
+    return parsed;
+}
+
+void expectReportHolds(const Json::Value& parsed, const CameraList& cameras) {
+    ASSERT_EQ(parsed.size(), cameras.size());
+    for (Json::ArrayIndex i = 0; i < parsed.size(); ++i) {
+        ASSERT_EQ(parsed[i]["name"].asString(), toUtf8(cameras[i].name)) << i;
+        ASSERT_EQ(parsed[i]["vid"].asString(), toUtf8(cameras[i].vid)) << i;
+        ASSERT_EQ(parsed[i]["pid"].asString(), toUtf8(cameras[i].pid)) << i;
+    }
+}
+
+TEST(BadInput, NamesOfEveryTroublesomeKind) {
+    std::u16string controls;
+    for (char16_t c = 1; c < 0x20; ++c) controls += c;
+    const struct {
+        const char* what;
+        std::u16string name;
+        std::size_t units;  // of the recorded name
+    } cases[] = {
+        {"0 units", u"", 0},
+        {"1 unit", u"a", 1},
+        {"254 units", std::u16string(254, u'n'), 254},
+        {"255 units", std::u16string(255, u'n'), 254},
+        {"256 units", std::u16string(256, u'n'), 254},
+        {"100000 units", std::u16string(100000, u'n'), 254},
+        {"only control characters", controls, 31},
+        {"control characters past the cut", std::u16string(300, u'\x1b'), 254},
+        {"NUL inside", std::u16string(u"ab\0cd", 5), 2},
+        {"lone surrogates", u"\xDC00\xD800x\xD800", 4},
+        {"surrogate pairs past the cut", std::u16string(200, u'\xD83D') + std::u16string(200, u'\xDCF7'), 254},
+    };
+    for (const auto& c : cases) {
+        RegistryScript script;
+        script.devices = {named(c.name)};
+        CameraList cameras;
+        const Json::Value parsed = reportOf(script, cameras);
+        ASSERT_EQ(cameras.size(), 1u) << c.what;
+        EXPECT_EQ(cameras[0].name.size(), c.units) << c.what;
+        expectReportHolds(parsed, cameras);
+    }
+}
+
+TEST(BadInput, AMegabyteDisplayName) {
+    std::u16string shown = u"usb#vid_" + std::u16string(1 << 20, u'\\') + u"&pid_" + std::u16string(1 << 19, u'"');
+    RegistryScript script;
+    script.devices = {named(u"cam", shown)};
+    CameraList cameras;
+    const Json::Value parsed = reportOf(script, cameras);
+    ASSERT_EQ(cameras.size(), 1u);
+    EXPECT_EQ(cameras[0].vid.size(), 1u << 20);
+    EXPECT_EQ(cameras[0].pid.size(), 1u << 19);
+    expectReportHolds(parsed, cameras);
+}
+
+TEST(BadInput, TenThousandDevices) {
+    RegistryScript script;
+    for (int i = 0; i < 10000; ++i) {
+        const std::string n = std::to_string(i);
+        script.devices.push_back(named(u"Camera " + std::u16string(n.begin(), n.end()),
+                                       u"usb#vid_" + std::u16string(n.begin(), n.end()) + u"&pid_0&"));
+    }
+    CameraList cameras;
+    const Json::Value parsed = reportOf(script, cameras);
+    ASSERT_EQ(cameras.size(), 10000u);
+    EXPECT_EQ(cameras[9999].name, u"Camera 9999");
+    expectReportHolds(parsed, cameras);
+}
+
+}  // namespace

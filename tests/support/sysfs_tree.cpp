@@ -1,0 +1,57 @@
+// sysfs-like trees for tests, benchmarks and the fake-sysfs tool.
+#include "sysfs_tree.h"
+
+#include <cstdio>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+SysfsTreeBuilder::SysfsTreeBuilder(fs::path sys) : sys_(std::move(sys)) { fs::create_directories(sys_ / "class"); }
+
+void SysfsTreeBuilder::file(const fs::path& path, const std::string& content) const {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << content;
+}
+
+fs::path SysfsTreeBuilder::usbDevice(const std::string& port, const std::string& vid, const std::string& pid,
+                                     const std::optional<std::string>& product) const {
+    const fs::path device = sys_ / "devices/pci0000:00/0000:00:14.0/usb3" / port;
+    file(device / "idVendor", vid + "\n");
+    file(device / "idProduct", pid + "\n");
+    if (product) file(device / "product", *product + "\n");
+    return device;
+}
+
+fs::path SysfsTreeBuilder::usbInterface(const fs::path& device, const std::string& number) const {
+    const fs::path interface = device / (device.filename().string() + ":1." + number);
+    file(interface / "bInterfaceNumber", number + "\n");
+    return interface;
+}
+
+fs::path SysfsTreeBuilder::node(const fs::path& parent, const std::string& name, const std::string& friendlyName,
+                                const std::optional<std::string>& index, bool linkDevice) const {
+    const fs::path dir = parent / "video4linux" / name;
+    file(dir / "name", friendlyName);
+    if (index) file(dir / "index", *index + "\n");
+    if (linkDevice) fs::create_directory_symlink(fs::relative(parent, dir), dir / "device");
+    classEntry(name, dir);
+    return dir;
+}
+
+void SysfsTreeBuilder::classEntry(const std::string& name, const fs::path& target) const {
+    const fs::path classDir = sys_ / "class/video4linux";
+    fs::create_directories(classDir);
+    fs::create_directory_symlink(fs::relative(target, classDir), classDir / name);
+}
+
+void SysfsTreeBuilder::uvcCameras(int count) const {
+    for (int i = 0; i < count; ++i) {
+        char id[8];
+        std::snprintf(id, sizeof id, "%04x", i & 0xFFFF);
+        const fs::path device = usbDevice("3-" + std::to_string(i + 1), "046d", id, "Camera " + std::to_string(i));
+        const fs::path interface = usbInterface(device, "00");
+        const std::string name = "USB Camera " + std::to_string(i) + ": USB Camera\n";
+        node(interface, "video" + std::to_string(2 * i), name, std::string("0"));
+        node(interface, "video" + std::to_string(2 * i + 1), name, std::string("1"));
+    }
+}

@@ -1,0 +1,35 @@
+// Builds sysfs-like trees on disk, laid out the way the kernel lays them out:
+// class entries are relative links into devices/, nodes link to their device.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+class SysfsTreeBuilder {
+public:
+    // `sys` stands for /sys; it is created if missing.
+    explicit SysfsTreeBuilder(std::filesystem::path sys);
+
+    const std::filesystem::path& sys() const { return sys_; }
+
+    void file(const std::filesystem::path& path, const std::string& content) const;
+
+    // A USB device with its ids (and product, if given) under a host controller.
+    std::filesystem::path usbDevice(const std::string& port, const std::string& vid, const std::string& pid,
+                                    const std::optional<std::string>& product) const;
+    // Interface `number` of a USB device, as bound by the UVC driver.
+    std::filesystem::path usbInterface(const std::filesystem::path& device, const std::string& number) const;
+    // A video node under `parent` listed in class/video4linux; `name` is the
+    // raw content of its name attribute. No `device` link when linkDevice is false.
+    std::filesystem::path node(const std::filesystem::path& parent, const std::string& name, const std::string& friendlyName,
+                               const std::optional<std::string>& index = std::string("0"), bool linkDevice = true) const;
+    void classEntry(const std::string& name, const std::filesystem::path& target) const;
+
+    // `count` UVC cameras, each with a capture node and its metadata twin
+    // (video0/video1, video2/video3, ...).
+    void uvcCameras(int count) const;
+
+private:
+    std::filesystem::path sys_;
+};
