@@ -12,9 +12,10 @@ Json::Value buildCameraReport(const CameraList& cameras, std::int32_t count) {
     const auto records = std::min<std::int64_t>(count, static_cast<std::int64_t>(cameras.size()));
     for (Json::ArrayIndex i = 0; static_cast<std::int64_t>(i) < records; ++i) {
         const CameraInfo& camera = cameras[i];
-        document[i]["name"] = toUtf8(camera.name);
-        document[i]["vid"] = toUtf8(camera.vid);
-        document[i]["pid"] = toUtf8(camera.pid);
+        Json::Value& element = document[i];
+        element["name"] = toUtf8(camera.name);
+        element["vid"] = toUtf8(camera.vid);
+        element["pid"] = toUtf8(camera.pid);
     }
     return document;
 }

@@ -4,15 +4,26 @@
 
 #include <json/writer.h>
 
+#include <string_view>
+
 namespace {
 
-constexpr const char* kIndentUnit = "   ";
+// Three spaces per level.
+constexpr std::string_view kIndentUnit = "   ";
+
+// Bytes that need an escape: the quote, the backslash and the C0 controls.
+bool needsEscape(unsigned char byte) { return byte < 0x20 || byte == '"' || byte == '\\'; }
 
 void appendQuoted(std::string& out, const char* begin, const char* end) {
     static const char kHex[] = "0123456789ABCDEF";
     out += '"';
+    const char* run = begin;  // start of the bytes not yet copied
     for (const char* p = begin; p != end; ++p) {
         const unsigned char byte = static_cast<unsigned char>(*p);
+        // "/", DEL and every byte of a UTF-8 sequence stay raw.
+        if (!needsEscape(byte)) continue;
+        out.append(run, p);
+        run = p + 1;
         switch (byte) {
             case '"': out += "\\\""; break;
             case '\\': out += "\\\\"; break;
@@ -21,23 +32,19 @@ void appendQuoted(std::string& out, const char* begin, const char* end) {
             case '\n': out += "\\n"; break;
             case '\r': out += "\\r"; break;
             case '\t': out += "\\t"; break;
-            default:
-                if (byte < 0x20) {
-                    out += "\\u00";
-                    out += kHex[byte >> 4];
-                    out += kHex[byte & 0x0F];
-                } else {
-                    // "/", DEL and every byte of a UTF-8 sequence stay raw.
-                    out += static_cast<char>(byte);
-                }
+            default: {
+                const char escape[] = {'\\', 'u', '0', '0', kHex[byte >> 4], kHex[byte & 0x0F]};
+                out.append(escape, sizeof escape);
+            }
         }
     }
+    out.append(run, end);
     out += '"';
 }
 
 void newLine(std::string& out, int depth) {
     out += '\n';
-    for (int i = 0; i < depth; ++i) out += kIndentUnit;
+    out.append(static_cast<std::size_t>(depth) * kIndentUnit.size(), ' ');
 }
 
 void appendValue(std::string& out, const Json::Value& value, int depth) {
@@ -84,10 +91,13 @@ void appendValue(std::string& out, const Json::Value& value, int depth) {
             // One element per line: the styled layout's choice for arrays of
             // non-empty objects, the only arrays a report holds.
             out += '[';
-            for (Json::ArrayIndex i = 0; i < value.size(); ++i) {
-                if (i != 0) out += ',';
+            // Iterated rather than indexed: the library keeps arrays in a map.
+            bool first = true;
+            for (const Json::Value& element : value) {
+                if (!first) out += ',';
+                first = false;
                 newLine(out, depth + 1);
-                appendValue(out, value[i], depth + 1);
+                appendValue(out, element, depth + 1);
             }
             newLine(out, depth);
             out += ']';
