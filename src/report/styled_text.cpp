@@ -4,12 +4,10 @@
 
 #include <json/writer.h>
 
-#include <string_view>
-
 namespace {
 
-// Three spaces per level.
-constexpr std::string_view kIndentUnit = "   ";
+// Spaces per level of nesting.
+constexpr std::size_t kIndentWidth = 3;
 
 // Bytes that need an escape: the quote, the backslash and the C0 controls.
 bool needsEscape(unsigned char byte) { return byte < 0x20 || byte == '"' || byte == '\\'; }
@@ -44,7 +42,7 @@ void appendQuoted(std::string& out, const char* begin, const char* end) {
 
 void newLine(std::string& out, int depth) {
     out += '\n';
-    out.append(static_cast<std::size_t>(depth) * kIndentUnit.size(), ' ');
+    out.append(static_cast<std::size_t>(depth) * kIndentWidth, ' ');
 }
 
 void appendValue(std::string& out, const Json::Value& value, int depth) {
