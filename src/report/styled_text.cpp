@@ -4,114 +4,155 @@
 
 #include <json/writer.h>
 
+#include <algorithm>
+#include <cstring>
+
 namespace {
 
 // Spaces per level of nesting.
 constexpr std::size_t kIndentWidth = 3;
 
 // Bytes that need an escape: the quote, the backslash and the C0 controls.
+// "/", DEL and every byte of a UTF-8 sequence stay raw.
 bool needsEscape(unsigned char byte) { return byte < 0x20 || byte == '"' || byte == '\\'; }
 
-void appendQuoted(std::string& out, const char* begin, const char* end) {
+// An output buffer that grows ahead of the writes, so that each write is a
+// plain copy: the report is mostly small pieces of layout.
+class Sink {
+public:
+    explicit Sink(std::size_t expected) : text_(expected, '\0') {}
+
+    // Room for at least `bytes` more.
+    void reserve(std::size_t bytes) {
+        if (used_ + bytes > text_.size()) text_.resize(std::max(2 * text_.size(), used_ + bytes));
+    }
+    void put(char c) { text_[used_++] = c; }
+    void put(const char* bytes, std::size_t size) {
+        std::memcpy(&text_[used_], bytes, size);
+        used_ += size;
+    }
+    void put(const std::string& bytes) {
+        reserve(bytes.size());
+        put(bytes.data(), bytes.size());
+    }
+    std::string take() {
+        text_.resize(used_);
+        return std::move(text_);
+    }
+
+private:
+    std::string text_;
+    std::size_t used_ = 0;
+};
+
+void putQuoted(Sink& out, const char* begin, const char* end) {
     static const char kHex[] = "0123456789ABCDEF";
-    out += '"';
-    const char* run = begin;  // start of the bytes not yet copied
+    // At worst every byte becomes a six-byte \u escape.
+    out.reserve(2 + 6 * static_cast<std::size_t>(end - begin));
+    out.put('"');
     for (const char* p = begin; p != end; ++p) {
         const unsigned char byte = static_cast<unsigned char>(*p);
-        // "/", DEL and every byte of a UTF-8 sequence stay raw.
-        if (!needsEscape(byte)) continue;
-        out.append(run, p);
-        run = p + 1;
+        if (!needsEscape(byte)) {
+            out.put(static_cast<char>(byte));
+            continue;
+        }
+        out.put('\\');
         switch (byte) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\b': out += "\\b"; break;
-            case '\f': out += "\\f"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
+            case '"': out.put('"'); break;
+            case '\\': out.put('\\'); break;
+            case '\b': out.put('b'); break;
+            case '\f': out.put('f'); break;
+            case '\n': out.put('n'); break;
+            case '\r': out.put('r'); break;
+            case '\t': out.put('t'); break;
             default: {
-                const char escape[] = {'\\', 'u', '0', '0', kHex[byte >> 4], kHex[byte & 0x0F]};
-                out.append(escape, sizeof escape);
+                const char escape[] = {'u', '0', '0', kHex[byte >> 4], kHex[byte & 0x0F]};
+                out.put(escape, sizeof escape);
             }
         }
     }
-    out.append(run, end);
-    out += '"';
+    out.put('"');
 }
 
-void newLine(std::string& out, int depth) {
-    out += '\n';
-    out.append(static_cast<std::size_t>(depth) * kIndentWidth, ' ');
+void newLine(Sink& out, int depth) {
+    const std::size_t width = static_cast<std::size_t>(depth) * kIndentWidth;
+    out.reserve(1 + width);
+    out.put('\n');
+    for (std::size_t i = 0; i < width; ++i) out.put(' ');
 }
 
-void appendValue(std::string& out, const Json::Value& value, int depth) {
+void putLiteral(Sink& out, const char* text) {
+    const std::size_t size = std::strlen(text);
+    out.reserve(size);
+    out.put(text, size);
+}
+
+void putValue(Sink& out, const Json::Value& value, int depth) {
     switch (value.type()) {
         case Json::nullValue:
-            out += "null";
+            putLiteral(out, "null");
             break;
         case Json::stringValue: {
             const char* begin = nullptr;
             const char* end = nullptr;
-            // getString keeps NUL bytes inside the value, which asString would too,
-            // but without copying it.
-            if (value.getString(&begin, &end)) appendQuoted(out, begin, end);
-            else out += "\"\"";
+            // getString keeps NUL bytes inside the value and copies nothing.
+            if (value.getString(&begin, &end)) putQuoted(out, begin, end);
+            else putLiteral(out, "\"\"");
             break;
         }
         case Json::objectValue: {
             if (value.empty()) {
-                out += "{}";
+                putLiteral(out, "{}");
                 break;
             }
-            out += '{';
+            putLiteral(out, "{");
             // The library keeps members in ascending byte order of their names.
             bool first = true;
-            for (auto it = value.begin(); it != value.end(); ++it) {
-                if (!first) out += ',';
+            for (auto it = value.begin(), last = value.end(); it != last; ++it) {
+                if (!first) putLiteral(out, ",");
                 first = false;
                 newLine(out, depth + 1);
                 const char* nameEnd = nullptr;
                 const char* name = it.memberName(&nameEnd);
-                appendQuoted(out, name, nameEnd);
-                out += " : ";
-                appendValue(out, *it, depth + 1);
+                putQuoted(out, name, nameEnd);
+                putLiteral(out, " : ");
+                putValue(out, *it, depth + 1);
             }
             newLine(out, depth);
-            out += '}';
+            putLiteral(out, "}");
             break;
         }
         case Json::arrayValue: {
             if (value.empty()) {
-                out += "[]";
+                putLiteral(out, "[]");
                 break;
             }
             // One element per line: the styled layout's choice for arrays of
-            // non-empty objects, the only arrays a report holds.
-            out += '[';
-            // Iterated rather than indexed: the library keeps arrays in a map.
+            // non-empty objects, the only arrays a report holds. Iterated
+            // rather than indexed: the library keeps arrays in a map.
+            putLiteral(out, "[");
             bool first = true;
             for (const Json::Value& element : value) {
-                if (!first) out += ',';
+                if (!first) putLiteral(out, ",");
                 first = false;
                 newLine(out, depth + 1);
-                appendValue(out, element, depth + 1);
+                putValue(out, element, depth + 1);
             }
             newLine(out, depth);
-            out += ']';
+            putLiteral(out, "]");
             break;
         }
         case Json::booleanValue:
-            out += value.asBool() ? "true" : "false";
+            putLiteral(out, value.asBool() ? "true" : "false");
             break;
         case Json::intValue:
-            out += Json::valueToString(value.asLargestInt());
+            out.put(Json::valueToString(value.asLargestInt()));
             break;
         case Json::uintValue:
-            out += Json::valueToString(value.asLargestUInt());
+            out.put(Json::valueToString(value.asLargestUInt()));
             break;
         case Json::realValue:
-            out += Json::valueToString(value.asDouble());
+            out.put(Json::valueToString(value.asDouble()));
             break;
     }
 }
@@ -119,10 +160,9 @@ void appendValue(std::string& out, const Json::Value& value, int depth) {
 }  // namespace
 
 std::string toStyledText(const Json::Value& document) {
-    std::string out;
-    // About 60 bytes of layout per record besides its fields.
-    out.reserve(document.isArray() ? 64 + document.size() * 96 : 8);
-    appendValue(out, document, 0);
-    out += '\n';
-    return out;
+    // About 70 bytes of layout per record, plus its fields.
+    Sink out(document.isArray() ? 64 + document.size() * 128 : 16);
+    putValue(out, document, 0);
+    putLiteral(out, "\n");
+    return out.take();
 }
