@@ -5,18 +5,15 @@
 
 namespace {
 
-bool isHigh(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
-bool isLow(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
-
 // The input with each unpaired surrogate replaced by U+FFFD.
 std::u16string withLoneSurrogatesReplaced(const std::u16string& text) {
     std::u16string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (isHigh(text[i]) && i + 1 < text.size() && isLow(text[i + 1])) {
+        if (isHighSurrogate(text[i]) && i + 1 < text.size() && isLowSurrogate(text[i + 1])) {
             out += text[i];
             out += text[++i];
         } else {
-            out += isHigh(text[i]) || isLow(text[i]) ? u'\xFFFD' : text[i];
+            out += isHighSurrogate(text[i]) || isLowSurrogate(text[i]) ? u'\xFFFD' : text[i];
         }
     }
     return out;

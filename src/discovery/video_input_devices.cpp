@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <optional>
 
+#include "utf.h"
+
 namespace {
 
 const std::u16string kVendorMarker = u"vid_";
@@ -17,8 +19,6 @@ const std::u16string kFriendlyName = u"FriendlyName";
 constexpr std::size_t kNameBufferUnits = 255;
 
 bool failed(Status status) { return status < 0; }
-
-bool isHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 
 // Platform strings end at their first NUL, whatever length they store.
 std::u16string untilNul(const std::u16string& text) { return text.substr(0, text.find(u'\0')); }

@@ -4,6 +4,10 @@
 
 #include <string>
 
+// The halves of a UTF-16 surrogate pair.
+inline bool isHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+inline bool isLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+
 // Standard UTF-8 of well-formed UTF-16; every unpaired surrogate becomes
 // U+FFFD (EF BF BD), which is what WideCharToMultiByte with flags 0 writes.
 std::string encodeUtf8(const std::u16string& text);
