@@ -1,5 +1,6 @@
 // Enumeration over a registry driven by the fuzzer's bytes, against the
 // reference reading of the rules, with every handle accounted for.
+#include "alphabets.h"
 #include "enumeration_model.h"
 #include "fuzz_input.h"
 #include "scripted_registry.h"
@@ -33,7 +34,7 @@ ScriptedProperty property(FuzzInput& input, const std::u16string& alphabet) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzInput input(data, size);
-    const std::u16string alphabet = u"vid_pid_&#\\aZ\0\xD83D\xDCF7";
+    const std::u16string alphabet = enumerationAlphabet();
     RegistryScript script;
     script.createDeviceEnumerator = status(input);
     script.createClassEnumerator = status(input);

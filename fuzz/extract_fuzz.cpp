@@ -1,4 +1,5 @@
 // Identifier extraction against its plain reference reading.
+#include "alphabets.h"
 #include "enumeration_model.h"
 #include "fuzz_input.h"
 #include "video_input_devices.h"
@@ -6,7 +7,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzInput input(data, size);
     const std::u16string marker = input.byte() & 1 ? u"pid_" : u"vid_";
-    const std::u16string displayName = input.text(u"vidp_&#\\V0a\0", 4096);
+    const std::u16string displayName = input.text(extractAlphabet(), 4096);
     const std::u16string id = extractIdAfter(displayName, marker);
     if (id != referenceIdAfter(displayName, marker)) fuzzFinding("extraction differs from the reference");
     if (displayName.find(marker + id) == std::u16string::npos && !id.empty())

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "camera_report.h"
+#include "name_cases.h"
 #include "report_oracle.h"
 #include "scripted_registry.h"
 #include "video_input_devices.h"
@@ -39,32 +40,13 @@ void expectReportHolds(const Json::Value& parsed, const CameraList& cameras) {
 }
 
 TEST(BadInput, NamesOfEveryTroublesomeKind) {
-    std::u16string controls;
-    for (char16_t c = 1; c < 0x20; ++c) controls += c;
-    const struct {
-        const char* what;
-        std::u16string name;
-        std::size_t units;  // of the recorded name
-    } cases[] = {
-        {"0 units", u"", 0},
-        {"1 unit", u"a", 1},
-        {"254 units", std::u16string(254, u'n'), 254},
-        {"255 units", std::u16string(255, u'n'), 254},
-        {"256 units", std::u16string(256, u'n'), 254},
-        {"100000 units", std::u16string(100000, u'n'), 254},
-        {"only control characters", controls, 31},
-        {"control characters past the cut", std::u16string(300, u'\x1b'), 254},
-        {"NUL inside", std::u16string(u"ab\0cd", 5), 2},
-        {"lone surrogates", u"\xDC00\xD800x\xD800", 4},
-        {"surrogate pairs past the cut", std::u16string(200, u'\xD83D') + std::u16string(200, u'\xDCF7'), 254},
-    };
-    for (const auto& c : cases) {
+    for (const NameCase& c : nameCases()) {
         RegistryScript script;
-        script.devices = {named(c.name)};
+        script.devices = {named(c.text)};
         CameraList cameras;
         const Json::Value parsed = reportOf(script, cameras);
         ASSERT_EQ(cameras.size(), 1u) << c.what;
-        EXPECT_EQ(cameras[0].name.size(), c.units) << c.what;
+        EXPECT_EQ(cameras[0].name, c.name) << c.what;
         expectReportHolds(parsed, cameras);
     }
 }

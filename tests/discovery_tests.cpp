@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "name_cases.h"
 #include "scripted_registry.h"
 #include "video_input_devices.h"
 
@@ -35,25 +36,7 @@ TEST(ExtractIdAfter, DisplayNames) {
 }
 
 TEST(NameFromPropertyText, TheNameBufferCutsAt254Units) {
-    const std::u16string pair = u"\xD83D\xDCF7";
-    const struct {
-        const char* what;
-        std::u16string text;
-        std::u16string name;
-    } cases[] = {
-        {"empty", u"", u""},
-        {"one unit", u"a", u"a"},
-        {"254 units", std::u16string(254, u'x'), std::u16string(254, u'x')},
-        {"255 units", std::u16string(255, u'x'), std::u16string(254, u'x')},
-        {"256 units", std::u16string(256, u'x'), std::u16string(254, u'x')},
-        {"100000 units", std::u16string(100000, u'x'), std::u16string(254, u'x')},
-        {"NUL inside", std::u16string(u"cam\0era", 7), u"cam"},
-        {"NUL first", std::u16string(u"\0cam", 4), u""},
-        {"pair cut in half", std::u16string(253, u'x') + pair, std::u16string(253, u'x')},
-        {"pair that fits", std::u16string(252, u'x') + pair + u"y", std::u16string(252, u'x') + pair},
-        {"lone high surrogate that is not cut", u"a\xD83D", u"a\xD83D"},
-    };
-    for (const auto& c : cases) EXPECT_EQ(nameFromPropertyText(c.text), c.name) << c.what;
+    for (const NameCase& c : nameCases()) EXPECT_EQ(nameFromPropertyText(c.text), c.name) << c.what;
 }
 
 ScriptedProperty readable(std::u16string text) { return {kStatusOk, std::move(text), {}, {}}; }
@@ -142,7 +125,7 @@ TEST(Enumeration, PropertyReadCombinations) {
     }
 }
 
-TEST(Enumeration, DisplayNameProblemsGiveEmptyIdentifiers) {
+TEST(Enumeration, DisplayNamesAsTheyCome) {
     const struct {
         const char* what;
         Status status;
@@ -154,6 +137,9 @@ TEST(Enumeration, DisplayNameProblemsGiveEmptyIdentifiers) {
         {"success code other than S_OK", kStatusFalse, u"usb#vid_1&pid_2&", u"1", u"2"},
         {"NUL before the product marker", kStatusOk, std::u16string(u"usb#vid_1&\0pid_2&", 17), u"1", u""},
         {"a megabyte long", kStatusOk, u"vid_" + std::u16string(1 << 20, u'9'), std::u16string(1 << 20, u'9'), u""},
+        // Each marker is looked for from the start of the display name.
+        {"the product marker first", kStatusOk, u"usb#pid_9&vid_8&mi_00#", u"8", u"9"},
+        {"the product identifier running past the vendor marker", kStatusOk, u"pid_9#vid_8", u"8", u"9#vid_8"},
     };
     for (const auto& c : cases) {
         RegistryScript script;
@@ -206,6 +192,20 @@ TEST(Enumeration, SetUpFailures) {
             EXPECT_NE(std::find(b.calls.begin(), b.calls.end(), "release device-enumerator"), b.calls.end());
         }
     }
+}
+
+// Whatever a failing set-up handed out is released, the device enumerator
+// first, as at the end of every enumeration.
+TEST(Enumeration, AFailedClassEnumeratorReleasesWhatWasHandedOut) {
+    RegistryScript script;
+    script.createClassEnumerator = kStatusFail;
+    script.handOutOnFailure = true;
+    script.devices = {camera(u"cam")};
+    const Outcome r = run(script);
+    EXPECT_EQ(r.count, 0);
+    const std::vector<std::string> expected = {"initialize", "create-device-enumerator", "create-class-enumerator",
+                                               "release device-enumerator", "release class-enumerator"};
+    EXPECT_EQ(r.calls, expected);
 }
 
 TEST(Enumeration, AnyAnswerButSOkEndsTheLoop) {

@@ -2,10 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <json/reader.h>
+
+#include "no_hang.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -127,6 +130,15 @@ TEST_F(Program, AnUnwritableDirectoryStillEndsWithZero) {
     EXPECT_EQ(blocked.exitCode, 0);
     EXPECT_EQ(blocked.out + blocked.err, "");
     EXPECT_TRUE(fs::is_directory(report()));
+}
+
+TEST_F(Program, AFifoWithNobodyReadingGetsNoReportAndNoWait) {
+    ASSERT_EQ(::mkfifo(report().c_str(), 0644), 0);
+    Result result{-1, "", ""};
+    EXPECT_TRUE(finishesUnaided([&] { result = run(work_); }, {report()})) << "the program waited for a reader";
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out + result.err, "");
+    EXPECT_TRUE(fs::is_fifo(report()));
 }
 
 }  // namespace

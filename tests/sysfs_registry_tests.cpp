@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "no_hang.h"
 #include "sysfs_registry.h"
 #include "sysfs_tree.h"
 #include "video_input_devices.h"
@@ -37,8 +38,9 @@ protected:
                        const std::optional<std::string>& product) {
         return tree().usbDevice(port, vid, pid, product);
     }
-    fs::path usbInterface(const fs::path& device, const std::string& number) {
-        return tree().usbInterface(device, number);
+    fs::path usbInterface(const fs::path& device, const std::string& number,
+                          const std::optional<std::string>& function = std::nullopt) {
+        return tree().usbInterface(device, number, function);
     }
     fs::path node(const fs::path& parent, const std::string& name, const std::string& friendlyName,
                   std::optional<std::string> index = std::string("0"), bool linkDevice = true) {
@@ -55,16 +57,24 @@ protected:
         return cameras;
     }
 
+    // The display name of the node listed as `entry`, or "(not listed)".
     std::u16string displayNameOf(const std::string& entry) {
         SysfsRegistry registry(sys().string(), dev().string());
         Handle enumerator = 0, classEnumerator = 0, moniker = 0;
-        EXPECT_EQ(registry.createDeviceEnumerator(enumerator), kStatusOk);
-        EXPECT_EQ(registry.createClassEnumerator(enumerator, classEnumerator), kStatusOk);
+        if (registry.createDeviceEnumerator(enumerator) != kStatusOk) {
+            ADD_FAILURE() << "no device enumerator";
+            return u"(no device enumerator)";
+        }
+        // A failed expectation must not go on to use a handle that is not there.
+        if (registry.createClassEnumerator(enumerator, classEnumerator) != kStatusOk) {
+            registry.release(HandleKind::DeviceEnumerator, enumerator);
+            return u"(not listed)";
+        }
         std::optional<std::u16string> text;
         while (registry.nextDevice(classEnumerator, moniker) == kStatusOk) {
             std::optional<std::u16string> shown;
             registry.displayName(moniker, shown);
-            if (shown && shown->find(std::u16string(entry.begin(), entry.end())) != std::u16string::npos) text = shown;
+            if (shown && shown->find(u16(entry)) != std::u16string::npos) text = shown;
             registry.release(HandleKind::Moniker, moniker);
         }
         registry.release(HandleKind::ClassEnumerator, classEnumerator);
@@ -225,6 +235,99 @@ TEST_F(SysfsTree, AHostileTree) {
     EXPECT_EQ(cameras[2].vid, u"");
     EXPECT_EQ(cameras[3].vid, u"3333");
     EXPECT_EQ(cameras[3].pid, u"4444");
+}
+
+TEST_F(SysfsTree, AttributesThatAreNotFilesAreUnreadableAndNeverBlock) {
+    // Real sysfs holds only regular files; a doctored tree may hold FIFOs
+    // nobody writes to, or a device linked in as an attribute.
+    const fs::path a = node(usbInterface(usbDevice("3-1", "aaaa", "bbbb", std::string("Product A")), "00"), "video0", "");
+    tree().fifo(a / "name");
+    const fs::path bDevice = usbDevice("3-2", "cccc", "dddd", std::nullopt);
+    const fs::path b = node(usbInterface(bDevice, "00"), "video1", "Named B\n");
+    tree().fifo(bDevice / "product");
+    tree().fifo(b / "index");
+    const fs::path cDevice = usbDevice("3-3", "eeee", "ffff", std::string("Product C"));
+    node(usbInterface(cDevice, "00"), "video2", "No ids\n");
+    tree().fifo(cDevice / "idVendor");
+    const fs::path d = node(usbInterface(usbDevice("3-4", "1111", "2222", std::string("Product D")), "00"), "video3", "");
+    fs::remove(d / "name");
+    fs::create_symlink("/dev/zero", d / "name");
+    const fs::path e = node(sys() / "devices/platform/e", "video4", "Device node FIFO\n", std::string("0"), false);
+    file(e / "dev", "81:4\n");
+    tree().fifo(dev() / "video4");
+    tree().fifo(dev() / "char/81:4");
+
+    CameraList cameras;
+    ASSERT_TRUE(finishesUnaided([&] { cameras = list(); },
+                                {a / "name", bDevice / "product", b / "index", cDevice / "idVendor", dev() / "video4",
+                                 dev() / "char/81:4"}))
+        << "the registry waited on a FIFO";
+    ASSERT_EQ(cameras.size(), 5u);
+    EXPECT_EQ(cameras[0].name, u"Product A");  // no readable name: the description stands in
+    EXPECT_EQ(cameras[0].vid, u"aaaa");
+    EXPECT_EQ(cameras[1].name, u"Named B");  // an unreadable index: not a metadata twin
+    EXPECT_EQ(cameras[2].name, u"No ids");
+    EXPECT_EQ(cameras[2].vid, u"");  // without both ids it is no USB device
+    EXPECT_EQ(cameras[3].name, u"Product D");
+    EXPECT_EQ(cameras[4].name, u"Device node FIFO");
+}
+
+TEST_F(SysfsTree, AttributesAreReadUpToOnePage) {
+    const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    const fs::path device = usbDevice("3-1", std::string(3 * page, 'a'), std::string(page - 1, 'b'), std::nullopt);
+    node(usbInterface(device, "00"), "video0", "Camera\n");
+    const CameraList cameras = list();
+    ASSERT_EQ(cameras.size(), 1u);
+    EXPECT_EQ(cameras[0].vid, std::u16string(page, u'a'));  // the first page, nothing more
+    EXPECT_EQ(cameras[0].pid, std::u16string(page - 1, u'b'));  // a page with its line feed is whole
+}
+
+// uvcvideo names a node "<product>: <function>" (or "UVC Camera (<vid>:<pid>)"
+// for a device without a product string) and the kernel keeps 31 bytes of it.
+TEST_F(SysfsTree, NamesTheKernelCutAreMadeWhole) {
+    std::string umlauts;
+    for (int i = 0; i < 16; ++i) umlauts += "\xC3\x84";  // 16 x U+00C4, 32 bytes
+    const struct {
+        const char* what;
+        std::optional<std::string> product;
+        std::optional<std::string> function;  // the interface's `interface` attribute
+        std::string kernelName;
+        std::u16string name;
+    } cases[] = {
+        {"product and function", std::string("Integrated Camera"), std::string("Integrated IR Camera"),
+         "Integrated Camera: Integrated I", u"Integrated Camera: Integrated IR Camera"},
+        {"no product string", std::nullopt, std::string("UVC Camera"), "UVC Camera (1d6b:0104): UVC Cam",
+         u"UVC Camera (1d6b:0104): UVC Camera"},
+        {"a character cut in half", umlauts, std::string("UVC Camera"), umlauts.substr(0, 31),
+         u"\u00C4\u00C4\u00C4\u00C4\u00C4\u00C4\u00C4\u00C4\u00C4\u00C4\u00C4\u00C4\u00C4\u00C4\u00C4\u00C4: UVC Camera"},
+        {"no function name", std::string("A product name longer than the kernel keeps"), std::nullopt,
+         "A product name longer than the ", u"A product name longer than the kernel keeps"},
+        {"another function name than the interface's", std::string("Integrated Camera"), std::string("Other"),
+         "Integrated Camera: Integrated I", u"Integrated Camera: Integrated I"},
+        {"cannot be made whole: half a character goes", std::string("Other"), std::nullopt, umlauts.substr(0, 31),
+         u"\u00C4\u00C4\u00C4\u00C4\u00C4\u00C4\u00C4\u00C4\u00C4\u00C4\u00C4\u00C4\u00C4\u00C4\u00C4"},
+        {"cannot be made whole: bad bytes inside stay", std::string("Other"), std::nullopt,
+         "Bad \xFF bytes, then half of \xE6\x91\x84\xE6\x91", u"Bad \xFFFD bytes, then half of \x6444"},
+        {"30 bytes: not cut", std::string("Integrated Camera"), std::string("Integrated IR Camera"),
+         "Integrated Camera: Integrated ", u"Integrated Camera: Integrated "},
+        {"31 bytes that are the whole name", std::string("Integrated Camera"), std::string("Integrated I"),
+         "Integrated Camera: Integrated I", u"Integrated Camera: Integrated I"},
+        {"32 bytes: not a name the kernel cut", std::string("Other"), std::nullopt, "x" + umlauts.substr(0, 31),
+         u"x\u00C4\u00C4\u00C4\u00C4\u00C4\u00C4\u00C4\u00C4\u00C4\u00C4\u00C4\u00C4\u00C4\u00C4\u00C4\xFFFD"},
+    };
+    const std::size_t count = sizeof cases / sizeof cases[0];
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto& c = cases[i];
+        const fs::path device = usbDevice("3-" + std::to_string(i + 1), "1d6b", "0104", c.product);
+        node(usbInterface(device, "00", c.function), "video" + std::to_string(i), c.kernelName + "\n");
+    }
+    // A node that is no USB device has nothing to be made whole from.
+    node(sys() / "devices/platform/vivid.0", "video" + std::to_string(count), umlauts.substr(0, 31) + "\n");
+
+    const CameraList cameras = list();
+    ASSERT_EQ(cameras.size(), count + 1);
+    for (std::size_t i = 0; i < count; ++i) EXPECT_EQ(cameras[i].name, cases[i].name) << cases[i].what;
+    EXPECT_EQ(cameras[count].name, cases[5].name) << "platform device";
 }
 
 }  // namespace

@@ -2,10 +2,11 @@
 // is one) and of the project's own conversions, held to the same bytes.
 #include <gtest/gtest.h>
 
-#include <random>
 
 #include "camera_report.h"
+#include "random_text.h"
 #include "utf.h"
+#include "utf8_reader.h"
 
 namespace {
 
@@ -38,21 +39,11 @@ TEST(Utf8, ReportConversionAndOwnConversionGiveTheSameBytes) {
     }
 }
 
-TEST(Utf8, ReportConversionMatchesOwnOnRandomCodeUnits) {
-    // Surrogates are drawn often so that pairs, lone halves and their mixes
-    // all occur.
-    std::mt19937 random(7);
-    std::uniform_int_distribution<int> length(0, 40);
-    std::uniform_int_distribution<int> kind(0, 3);
-    for (int round = 0; round < 2000; ++round) {
-        std::u16string text;
-        for (int i = length(random); i > 0; --i) {
-            const int k = kind(random);
-            const unsigned base = k == 0 ? 0x0000 : k == 1 ? 0xD800 : k == 2 ? 0xDC00 : 0x0080;
-            const unsigned span = k == 3 ? 0xFF80 : k == 0 ? 0x80 : 0x400;
-            text += static_cast<char16_t>(base + random() % span);
-        }
-        ASSERT_EQ(toUtf8(text), encodeUtf8(text)) << "round " << round;
+TEST(Utf8, ReportConversionReadsBackAsTheSameCharacters) {
+    for (const std::u16string& text : randomTexts()) {
+        const std::optional<std::u32string> read = strictUtf8CodePoints(toUtf8(text));
+        ASSERT_TRUE(read.has_value()) << "ill-formed UTF-8 from " << text.size() << " units";
+        ASSERT_TRUE(*read == codePointsOf(text)) << "characters changed, " << text.size() << " units";
     }
 }
 
@@ -78,6 +69,17 @@ const DecodeCase kDecodeCases[] = {
 
 TEST(Utf8, DecodingReplacesEachIllFormedPart) {
     for (const DecodeCase& c : kDecodeCases) EXPECT_EQ(decodeUtf8(c.bytes), c.text) << c.what;
+}
+
+TEST(Utf8, CutCharactersAtTheEnd) {
+    const struct {
+        std::string bytes;
+        std::size_t tail;
+    } cases[] = {
+        {"", 0}, {"abc", 0}, {"\xC3\xA9", 0}, {"a\xC3", 1}, {"a\xE6\x91", 2}, {"\xF0\x9F\x93", 3},
+        {"\xE6\x91\x84", 0}, {"a\x80", 0}, {"a\xFF", 0}, {"a\xE0\x80", 0}, {"a\xED\xA0", 0}, {"\xC3\xA9\xC3", 1},
+    };
+    for (const auto& c : cases) EXPECT_EQ(incompleteUtf8Tail(c.bytes), c.tail) << c.bytes.size() << " bytes";
 }
 
 TEST(Utf8, WellFormedTextRoundTrips) {

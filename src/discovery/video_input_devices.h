@@ -19,6 +19,7 @@ std::int32_t listVideoInputDevices(DeviceRegistry& registry, CameraList& cameras
 std::u16string extractIdAfter(const std::u16string& displayName, const std::u16string& marker);
 
 // The name as it comes out of the fixed 255-unit name buffer: cut at the
-// first NUL and to at most 254 units, and never ending in the first half of
-// a surrogate pair whose second half was cut off.
+// first NUL and to at most 254 units. A name the buffer cut never ends in a
+// high surrogate, which could only be half a character once what followed it
+// is gone.
 std::u16string nameFromPropertyText(const std::u16string& text);

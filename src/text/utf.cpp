@@ -53,63 +53,82 @@ std::string encodeUtf8(const std::u16string& text) {
     return out;
 }
 
+namespace {
+
+// One UTF-8 sequence read from `at`: how many bytes it takes, its code point
+// when it is complete, and whether the bytes ran out before its end while
+// everything so far was well formed.
+struct Sequence {
+    std::size_t taken = 1;
+    bool complete = false;
+    bool cutByEnd = false;
+    char32_t cp = kReplacement;
+};
+
+Sequence readSequence(const std::string& bytes, std::size_t at) {
+    Sequence s;
+    const unsigned char lead = static_cast<unsigned char>(bytes[at]);
+    if (lead < 0x80) {
+        s.complete = true;
+        s.cp = lead;
+        return s;
+    }
+    std::size_t length = 0;
+    char32_t cp = 0;
+    // The bounds of the second byte rule out overlong forms, surrogates
+    // and values past U+10FFFF in one place.
+    unsigned char low = 0x80, high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        cp = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        cp = lead & 0x0F;
+        if (lead == 0xE0) low = 0xA0;
+        if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        cp = lead & 0x07;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;
+    } else {
+        return s;
+    }
+    for (; s.taken < length; ++s.taken) {
+        if (at + s.taken >= bytes.size()) {
+            s.cutByEnd = true;
+            return s;
+        }
+        const unsigned char next = static_cast<unsigned char>(bytes[at + s.taken]);
+        const unsigned char min = s.taken == 1 ? low : 0x80;
+        const unsigned char max = s.taken == 1 ? high : 0xBF;
+        if (next < min || next > max) return s;
+        cp = (cp << 6) | (next & 0x3F);
+    }
+    s.complete = true;
+    s.cp = cp;
+    return s;
+}
+
+}  // namespace
+
 std::u16string decodeUtf8(const std::string& bytes) {
     std::u16string out;
     out.reserve(bytes.size());
-    const std::size_t size = bytes.size();
-    std::size_t i = 0;
-    while (i < size) {
-        const unsigned char lead = static_cast<unsigned char>(bytes[i]);
-        if (lead < 0x80) {
-            out += static_cast<char16_t>(lead);
-            ++i;
-            continue;
-        }
-        std::size_t length = 0;
-        char32_t cp = 0;
-        // The bounds of the second byte rule out overlong forms, surrogates
-        // and values past U+10FFFF in one place.
-        unsigned char low = 0x80, high = 0xBF;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-            cp = lead & 0x1F;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            cp = lead & 0x0F;
-            if (lead == 0xE0) low = 0xA0;
-            if (lead == 0xED) high = 0x9F;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            cp = lead & 0x07;
-            if (lead == 0xF0) low = 0x90;
-            if (lead == 0xF4) high = 0x8F;
-        } else {
-            out += static_cast<char16_t>(kReplacement);
-            ++i;
-            continue;
-        }
-        std::size_t taken = 1;
-        bool complete = true;
-        for (; taken < length; ++taken) {
-            if (i + taken >= size) {
-                complete = false;
-                break;
-            }
-            const unsigned char next = static_cast<unsigned char>(bytes[i + taken]);
-            const unsigned char min = taken == 1 ? low : 0x80;
-            const unsigned char max = taken == 1 ? high : 0xBF;
-            if (next < min || next > max) {
-                complete = false;
-                break;
-            }
-            cp = (cp << 6) | (next & 0x3F);
-        }
-        if (complete) {
-            appendUtf16(out, cp);
-        } else {
-            out += static_cast<char16_t>(kReplacement);
-        }
-        i += taken;
+    for (std::size_t i = 0; i < bytes.size();) {
+        const Sequence s = readSequence(bytes, i);
+        if (s.complete) appendUtf16(out, s.cp);
+        else out += static_cast<char16_t>(kReplacement);
+        i += s.taken;
     }
     return out;
+}
+
+std::size_t incompleteUtf8Tail(const std::string& bytes) {
+    // A sequence is at most four bytes, so an unfinished one starts in the last three.
+    for (std::size_t back = 1; back <= 3 && back <= bytes.size(); ++back) {
+        const Sequence s = readSequence(bytes, bytes.size() - back);
+        if (s.cutByEnd) return back;
+    }
+    return 0;
 }

@@ -16,3 +16,7 @@ std::string encodeUtf8(const std::u16string& text);
 // byte, a truncated or overlong sequence, an encoded surrogate, a value past
 // U+10FFFF) becomes one U+FFFD per maximal ill-formed subpart.
 std::u16string decodeUtf8(const std::string& bytes);
+
+// How many bytes at the end of `bytes` begin a well-formed UTF-8 sequence
+// that the end cuts short (a character cut in half); 0 when there are none.
+std::size_t incompleteUtf8Tail(const std::string& bytes);

@@ -57,9 +57,13 @@ CameraList expectedCameras(const RegistryScript& script) {
         if (!read(u"Description") && !read(u"FriendlyName")) continue;
         read(u"FriendlyName");
 
-        std::u16string text = beforeNul(value.value_or(u""));
-        std::u16string name = text.size() > 254 ? text.substr(0, 254) : text;
-        if (text.size() > 254 && name.back() >= 0xD800 && name.back() <= 0xDBFF) name.pop_back();
+        // The buffer keeps 254 units of the text before its first NUL. A name
+        // it cut does not end in a high surrogate: what followed is gone.
+        const std::u16string text = beforeNul(value.value_or(u""));
+        std::u16string name;
+        for (std::size_t i = 0; i < text.size() && i < 254; ++i) name += text[i];
+        const bool cut = name.size() < text.size();
+        if (cut && !name.empty() && name.back() >= 0xD800 && name.back() <= 0xDBFF) name.pop_back();
         cameras.push_back({name, referenceIdAfter(shown, u"vid_"), referenceIdAfter(shown, u"pid_")});
     }
     return cameras;

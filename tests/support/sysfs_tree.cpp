@@ -1,8 +1,11 @@
 // sysfs-like trees for tests, benchmarks and the fake-sysfs tool.
 #include "sysfs_tree.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <fstream>
+#include <stdexcept>
 
 namespace fs = std::filesystem;
 
@@ -10,7 +13,13 @@ SysfsTreeBuilder::SysfsTreeBuilder(fs::path sys) : sys_(std::move(sys)) { fs::cr
 
 void SysfsTreeBuilder::file(const fs::path& path, const std::string& content) const {
     fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << content;
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
+}
+
+void SysfsTreeBuilder::fifo(const fs::path& path) const {
+    fs::create_directories(path.parent_path());
+    fs::remove(path);
+    if (::mkfifo(path.c_str(), 0644) != 0) throw std::runtime_error("mkfifo " + path.string());
 }
 
 fs::path SysfsTreeBuilder::usbDevice(const std::string& port, const std::string& vid, const std::string& pid,
@@ -22,9 +31,11 @@ fs::path SysfsTreeBuilder::usbDevice(const std::string& port, const std::string&
     return device;
 }
 
-fs::path SysfsTreeBuilder::usbInterface(const fs::path& device, const std::string& number) const {
+fs::path SysfsTreeBuilder::usbInterface(const fs::path& device, const std::string& number,
+                                        const std::optional<std::string>& function) const {
     const fs::path interface = device / (device.filename().string() + ":1." + number);
     file(interface / "bInterfaceNumber", number + "\n");
+    if (function) file(interface / "interface", *function + "\n");
     return interface;
 }
 
@@ -44,13 +55,19 @@ void SysfsTreeBuilder::classEntry(const std::string& name, const fs::path& targe
     fs::create_directory_symlink(fs::relative(target, classDir), classDir / name);
 }
 
-void SysfsTreeBuilder::uvcCameras(int count) const {
+void SysfsTreeBuilder::uvcCameras(int count, std::size_t attributeBytes) const {
+    // The text padded with '.' to attributeBytes, its line feed included.
+    const auto padded = [attributeBytes](std::string text) {
+        if (text.size() + 1 < attributeBytes) text.append(attributeBytes - text.size() - 1, '.');
+        return text;
+    };
     for (int i = 0; i < count; ++i) {
         char id[8];
         std::snprintf(id, sizeof id, "%04x", i & 0xFFFF);
-        const fs::path device = usbDevice("3-" + std::to_string(i + 1), "046d", id, "Camera " + std::to_string(i));
-        const fs::path interface = usbInterface(device, "00");
-        const std::string name = "USB Camera " + std::to_string(i) + ": USB Camera\n";
+        const fs::path device =
+            usbDevice("3-" + std::to_string(i + 1), padded("046d"), padded(id), padded("Camera " + std::to_string(i)));
+        const fs::path interface = usbInterface(device, "00", padded("USB Camera"));
+        const std::string name = padded("USB Camera " + std::to_string(i) + ": USB Camera") + "\n";
         node(interface, "video" + std::to_string(2 * i), name, std::string("0"));
         node(interface, "video" + std::to_string(2 * i + 1), name, std::string("1"));
     }

@@ -6,8 +6,11 @@
 #include <cstdio>
 #include <string>
 
+#include "camera_report.h"
 #include "directshow_registry.h"
+#include "random_text.h"
 #include "report_file.h"
+#include "utf.h"
 #include "video_input_devices.h"
 
 namespace {
@@ -64,6 +67,12 @@ TEST(ReportFile, OthersMayReadAndWriteItWhileItIsOpen) {
     if (other != INVALID_HANDLE_VALUE) CloseHandle(other);
     std::fclose(report);
     DeleteFileW(path.c_str());
+}
+
+// The report's conversion is the platform's own here; the project's own
+// conversion, used where there is no platform, must give the same bytes.
+TEST(Utf8, ThePlatformAndTheProjectsOwnConversionAgree) {
+    for (const std::u16string& text : randomTexts()) ASSERT_EQ(toUtf8(text), encodeUtf8(text)) << text.size() << " units";
 }
 
 }  // namespace

@@ -5,23 +5,24 @@
 #include <fcntl.h>
 #include <linux/videodev2.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <vector>
 
+#include "kernel_name.h"
 #include "utf.h"
 
 namespace {
 
 constexpr Status kNotFound = static_cast<Status>(0x80070002u);  // HRESULT of ERROR_FILE_NOT_FOUND
-
-// An attribute larger than this is not a sysfs attribute; stop rather than
-// read an endless file.
-constexpr std::size_t kAttributeLimit = 1 << 20;
 
 struct ClassEnumerator {
     std::vector<std::string> entries;  // class/video4linux/videoN, in numeric order
@@ -32,9 +33,16 @@ struct Moniker {
     std::string entry;
 };
 
+// Where a node sits on the USB: the device that holds the ids and, for a
+// driver bound to one of its functions, that interface.
+struct UsbPlace {
+    std::string device;
+    std::optional<std::string> interface;
+};
+
 struct PropertyBag {
-    std::string node;                     // the node's resolved sysfs directory
-    std::optional<std::string> usbDevice;  // the USB device it belongs to, if any
+    std::string node;              // the node's resolved sysfs directory
+    std::optional<UsbPlace> usb;  // where it sits on the USB, if it does
 };
 
 struct PropertyValue {
@@ -51,33 +59,66 @@ Handle handOut(std::unique_ptr<T> object) {
     return reinterpret_cast<Handle>(object.release());
 }
 
-std::optional<std::string> readAttribute(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
-    std::string bytes;
-    char buffer[4096];
-    for (;;) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got < 0) {
-            ::close(fd);
-            return std::nullopt;  // a directory, or an attribute that will not be read
-        }
-        if (got == 0 || bytes.size() >= kAttributeLimit) break;
-        bytes.append(buffer, static_cast<std::size_t>(got));
+// Owns one open file descriptor.
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    Descriptor(Descriptor&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    Descriptor& operator=(Descriptor&&) = delete;
+    ~Descriptor() {
+        if (fd_ >= 0) ::close(fd_);
     }
-    ::close(fd);
+    int get() const { return fd_; }
+    explicit operator bool() const { return fd_ >= 0; }
+
+private:
+    int fd_;
+};
+
+// Opens `path` without blocking and without making it the controlling
+// terminal, and only if it is, when opened, of the kind `wanted` accepts.
+template <typename Wanted>
+Descriptor openIf(const std::string& path, int flags, Wanted wanted) {
+    struct stat seen {};
+    // Looked at first, so that a FIFO or a device in the wrong place is never
+    // opened at all; opening one can block or do something of its own.
+    if (::stat(path.c_str(), &seen) != 0 || !wanted(seen)) return Descriptor(-1);
+    Descriptor fd(::open(path.c_str(), flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    // What was opened may not be what was looked at a moment before.
+    if (!fd || ::fstat(fd.get(), &seen) != 0 || !wanted(seen)) return Descriptor(-1);
+    return fd;
+}
+
+std::size_t pageSize() {
+    static const long page = ::sysconf(_SC_PAGESIZE);
+    return page > 0 ? static_cast<std::size_t>(page) : 4096;
+}
+
+// A sysfs attribute is a regular file of at most one page; anything else in
+// its place (a FIFO, a device, a directory) is an attribute that cannot be
+// read, and of a larger file only the first page is taken.
+std::optional<std::string> readAttribute(const std::string& path) {
+    const Descriptor fd = openIf(path, O_RDONLY, [](const struct stat& s) { return S_ISREG(s.st_mode); });
+    if (!fd) return std::nullopt;
+    std::string bytes(pageSize(), '\0');
+    std::size_t used = 0;
+    while (used < bytes.size()) {
+        const ssize_t got = ::read(fd.get(), &bytes[used], bytes.size() - used);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return std::nullopt;
+        if (got == 0) break;
+        used += static_cast<std::size_t>(got);
+    }
+    bytes.resize(used);
     return bytes;
 }
 
 // sysfs ends each attribute with one line feed.
-std::string withoutLineFeed(std::string text) {
-    if (!text.empty() && text.back() == '\n') text.pop_back();
-    return text;
-}
-
 std::optional<std::string> readLine(const std::string& path) {
     std::optional<std::string> text = readAttribute(path);
-    if (text) *text = withoutLineFeed(std::move(*text));
+    if (text && !text->empty() && text->back() == '\n') text->pop_back();
     return text;
 }
 
@@ -98,11 +139,6 @@ bool hasUsbIds(const std::string& directory) {
     return readAttribute(directory + "/idVendor") && readAttribute(directory + "/idProduct");
 }
 
-struct UsbPlace {
-    std::string device;
-    std::optional<std::string> interface;
-};
-
 // A UVC node's `device` is usually the interface (.../3-2/3-2:1.0) whose
 // parent holds the ids; a driver bound to the whole device links it directly.
 std::optional<UsbPlace> findUsbDevice(const std::string& node) {
@@ -112,6 +148,14 @@ std::optional<UsbPlace> findUsbDevice(const std::string& node) {
     const std::string parent = parentOf(*device);
     if (hasUsbIds(parent)) return UsbPlace{parent, *device};
     return std::nullopt;
+}
+
+// What the driver of a USB node meant to call it, as far as sysfs tells.
+std::optional<std::string> intendedName(const std::optional<UsbPlace>& usb) {
+    if (!usb) return std::nullopt;
+    return uvcNodeName(readLine(usb->device + "/product"), readLine(usb->device + "/idVendor").value_or(""),
+                       readLine(usb->device + "/idProduct").value_or(""),
+                       usb->interface ? readLine(*usb->interface + "/interface") : std::nullopt);
 }
 
 bool isVideoNodeName(const std::string& name) {
@@ -134,16 +178,41 @@ bool byNodeNumber(const std::string& a, const std::string& b) {
     return a < b;
 }
 
+// The device number in a class entry's `dev` attribute ("81:0").
+std::optional<dev_t> deviceNumber(const std::string& entry) {
+    const std::optional<std::string> text = readLine(entry + "/dev");
+    if (!text) return std::nullopt;
+    unsigned majorNumber = 0, minorNumber = 0;
+    char after = 0;
+    if (std::sscanf(text->c_str(), "%u:%u%c", &majorNumber, &minorNumber, &after) != 2) return std::nullopt;
+    return makedev(majorNumber, minorNumber);
+}
+
+// The device node of a class entry: /dev/char/<major>:<minor> where udev made
+// it, else /dev/<entry name>; only a character device with the entry's own
+// number answers for it, so a renamed or stale node never speaks for another.
+Descriptor openDeviceNode(const std::string& entry, const std::string& name, const std::string& devRoot) {
+    const std::optional<dev_t> number = deviceNumber(entry);
+    if (!number) return Descriptor(-1);
+    const auto isThisDevice = [&](const struct stat& s) { return S_ISCHR(s.st_mode) && s.st_rdev == *number; };
+    const std::string candidates[] = {
+        devRoot + "/char/" + std::to_string(major(*number)) + ":" + std::to_string(minor(*number)),
+        devRoot + "/" + name,
+    };
+    for (const std::string& path : candidates) {
+        Descriptor fd = openIf(path, O_RDONLY, isThisDevice);
+        if (fd) return fd;
+    }
+    return Descriptor(-1);
+}
+
 // A capture node, not an output, memory-to-memory or metadata node. The
-// driver says so when the node opens; otherwise the metadata twin of a UVC
+// driver says so when its node opens; otherwise the metadata twin of a UVC
 // camera gives itself away by an index other than 0.
-bool isCaptureNode(const std::string& entry, const std::string& devNode) {
-    const int fd = ::open(devNode.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd >= 0) {
+bool isCaptureNode(const std::string& entry, const std::string& name, const std::string& devRoot) {
+    if (const Descriptor fd = openDeviceNode(entry, name, devRoot)) {
         v4l2_capability capability{};
-        const int queried = ::ioctl(fd, VIDIOC_QUERYCAP, &capability);
-        ::close(fd);
-        if (queried == 0) {
+        if (::ioctl(fd.get(), VIDIOC_QUERYCAP, &capability) == 0) {
             const std::uint32_t caps = (capability.capabilities & V4L2_CAP_DEVICE_CAPS) ? capability.device_caps
                                                                                         : capability.capabilities;
             const std::uint32_t capture = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_VIDEO_CAPTURE_MPLANE;
@@ -175,7 +244,7 @@ Status SysfsRegistry::createClassEnumerator(Handle, Handle& classEnumerator) {
     if (DIR* dir = ::opendir(classDir.c_str())) {
         while (const dirent* item = ::readdir(dir)) {
             const std::string name = item->d_name;
-            if (isVideoNodeName(name) && isCaptureNode(classDir + "/" + name, devRoot_ + "/" + name)) {
+            if (isVideoNodeName(name) && isCaptureNode(classDir + "/" + name, name, devRoot_)) {
                 enumerator->entries.push_back(name);
             }
         }
@@ -199,8 +268,7 @@ Status SysfsRegistry::bindPropertyBag(Handle moniker, Handle& propertyBag) {
     std::optional<std::string> node = resolve(from<Moniker>(moniker)->entry);
     if (!node) return kNotFound;  // a dangling class entry
     std::optional<UsbPlace> usb = findUsbDevice(*node);
-    propertyBag = handOut(std::make_unique<PropertyBag>(
-        PropertyBag{std::move(*node), usb ? std::optional<std::string>(usb->device) : std::nullopt}));
+    propertyBag = handOut(std::make_unique<PropertyBag>(PropertyBag{std::move(*node), std::move(usb)}));
     return kStatusOk;
 }
 
@@ -224,8 +292,9 @@ Status SysfsRegistry::readProperty(Handle propertyBag, const std::u16string& nam
     std::optional<std::string> text;
     if (name == u"FriendlyName") {
         text = readLine(bag.node + "/name");
-    } else if (name == u"Description" && bag.usbDevice) {
-        text = readLine(*bag.usbDevice + "/product");
+        if (text) text = wholeNodeName(*text, intendedName(bag.usb));
+    } else if (name == u"Description" && bag.usb) {
+        text = readLine(bag.usb->device + "/product");
     }
     if (!text) return kNotFound;  // the value is left as it was
     from<PropertyValue>(value)->text = decodeUtf8(*text);

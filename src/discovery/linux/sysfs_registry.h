@@ -8,7 +8,9 @@
 // Presents /sys/class/video4linux as the video input category. A device's
 // display name carries its USB ids the way Windows writes them
 // (usb#vid_XXXX&pid_XXXX&mi_NN#<sysfs path>), "FriendlyName" is the node's
-// `name` and "Description" the USB device's `product`.
+// `name`, made whole where the kernel cut it, and "Description" the USB
+// device's `product`. devRoot holds the device nodes that are asked what
+// they are.
 class SysfsRegistry final : public DeviceRegistry {
 public:
     explicit SysfsRegistry(std::string sysRoot = "/sys", std::string devRoot = "/dev");

@@ -1,0 +1,183 @@
+// The whole program over built sysfs trees, mounted over /sys in a private
+// mount namespace: what it writes, and that it exits with 0, for trees with
+// devices. Skipped, with the reason, where the machine allows no namespace.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include "no_hang.h"
+#include "sysfs_namespace.h"
+#include "sysfs_tree.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string slurp(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The report of SysfsTreeBuilder::uvcCameras(count, attributeBytes), written
+// out from the report's layout: one object per camera, members in name order;
+// a padded name is cut to the 254 units the name buffer keeps, padded ids are
+// kept whole.
+std::string uvcCamerasReport(int count, std::size_t attributeBytes = 0) {
+    if (count == 0) return "null\n";
+    const auto padded = [attributeBytes](std::string text) {
+        if (text.size() + 1 < attributeBytes) text.append(attributeBytes - text.size() - 1, '.');
+        return text;
+    };
+    std::string text = "[";
+    for (int i = 0; i < count; ++i) {
+        char pid[16];
+        std::snprintf(pid, sizeof pid, "%04x", i & 0xFFFF);
+        text += std::string(i == 0 ? "" : ",") + "\n   {\n      \"name\" : \"" +
+                padded("USB Camera " + std::to_string(i) + ": USB Camera").substr(0, 254) + "\",\n      \"pid\" : \"" +
+                padded(pid) + "\",\n      \"vid\" : \"" + padded("046d") + "\"\n   }";
+    }
+    return text + "\n]\n";
+}
+
+class WholeProgram : public testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "camera-whole-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        root_ = pattern;
+        fs::create_directories(work());
+    }
+    void TearDown() override { fs::remove_all(root_); }
+
+    fs::path sys() const { return root_ / "sys"; }
+    fs::path work() const { return root_ / "work"; }
+    fs::path report() const { return work() / "CameraInfo.txt"; }
+
+    struct Result {
+        int exitCode = -1;
+        std::string out;
+    };
+
+    // Runs camera-info in work() with sys() as its /sys.
+    Result run() {
+        const fs::path out = root_ / "output";
+        const pid_t child = ::fork();
+        if (child == 0) {
+            const int outFd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            const int inFd = ::open("/dev/null", O_RDONLY);
+            if (outFd < 0 || inFd < 0 || ::dup2(outFd, 1) < 0 || ::dup2(outFd, 2) < 0 || ::dup2(inFd, 0) < 0 ||
+                !enterFakeSysfs(sys()).empty() || ::chdir(work().c_str()) != 0) {
+                ::_exit(120);
+            }
+            ::execl(CAMERA_INFO_EXE, CAMERA_INFO_EXE, static_cast<char*>(nullptr));
+            ::_exit(121);
+        }
+        int status = 0;
+        EXPECT_EQ(::waitpid(child, &status, 0), child);
+        Result result;
+        result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        result.out = slurp(out);
+        return result;
+    }
+
+    fs::path root_;
+};
+
+TEST_F(WholeProgram, ReportsEveryCameraAndExitsWithZero) {
+    for (const int cameras : {1, 3}) {
+        fs::remove_all(sys());
+        SysfsTreeBuilder(sys()).uvcCameras(cameras);
+        const Result result = run();
+        EXPECT_EQ(result.exitCode, 0) << cameras;
+        EXPECT_EQ(result.out, "") << cameras;
+        EXPECT_EQ(slurp(report()), uvcCamerasReport(cameras)) << cameras;
+    }
+}
+
+TEST_F(WholeProgram, ATreeWithoutVideoDevicesGivesNull) {
+    fs::create_directories(sys() / "class/video4linux");
+    const Result result = run();
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(slurp(report()), "null\n");
+}
+
+TEST_F(WholeProgram, FifosInTheTreeAndInTheReportsPlaceNeverHoldItUp) {
+    const SysfsTreeBuilder tree(sys());
+    tree.uvcCameras(2);
+    // The first camera's name and the second's product are FIFOs nobody writes.
+    const fs::path firstName = sys() / "devices/pci0000:00/0000:00:14.0/usb3/3-1/3-1:1.00/video4linux/video0/name";
+    const fs::path secondProduct = sys() / "devices/pci0000:00/0000:00:14.0/usb3/3-2/product";
+    tree.fifo(firstName);
+    tree.fifo(secondProduct);
+    ASSERT_EQ(::mkfifo(report().c_str(), 0644), 0);
+
+    Result result;
+    ASSERT_TRUE(finishesUnaided([&] { result = run(); }, {firstName, secondProduct, report()}))
+        << "the program waited on a FIFO";
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_TRUE(fs::is_fifo(report()));
+
+    // With somebody reading, the same run streams its report; the first
+    // camera, without a name, is described by its product.
+    fs::remove(report());
+    const std::string expected = uvcCamerasReport(2);
+    const std::string firstNamed = "USB Camera 0: USB Camera";
+    std::string withProduct = expected;
+    withProduct.replace(withProduct.find(firstNamed), firstNamed.size(), "Camera 0");
+    ASSERT_EQ(::mkfifo(report().c_str(), 0644), 0);
+    std::string received;
+    std::thread reader([&] {
+        const int fd = ::open(report().c_str(), O_RDONLY);
+        char buffer[512];
+        for (ssize_t got; fd >= 0 && (got = ::read(fd, buffer, sizeof buffer)) > 0;) received.append(buffer, got);
+        if (fd >= 0) ::close(fd);
+    });
+    result = run();
+    reader.join();
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(received, withProduct);
+}
+
+TEST_F(WholeProgram, AReportLargerThanAPipeReachesASlowReaderWhole) {
+    // Page-sized ids make a dozen cameras' report outgrow a pipe's buffer.
+    SysfsTreeBuilder(sys()).uvcCameras(12, 4096);
+    const std::string expected = uvcCamerasReport(12, 4096);
+    ASSERT_GT(expected.size(), 64u * 1024);
+    ASSERT_EQ(::mkfifo(report().c_str(), 0644), 0);
+    std::string received;
+    std::thread reader([&] {
+        const int fd = ::open(report().c_str(), O_RDONLY);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        char buffer[1000];
+        for (ssize_t got; fd >= 0 && (got = ::read(fd, buffer, sizeof buffer)) > 0;) received.append(buffer, got);
+        if (fd >= 0) ::close(fd);
+    });
+    const Result result = run();
+    reader.join();
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(received.size(), expected.size());
+    EXPECT_TRUE(received == expected);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    testing::InitGoogleTest(&argc, argv);
+    const std::string why = fakeSysfsRefusal();
+    if (!why.empty()) {
+        std::printf("skipped: the whole program over a built sysfs tree needs a private mount namespace: %s\n",
+                    why.c_str());
+        return kSkipExitCode;
+    }
+    return RUN_ALL_TESTS();
+}
