@@ -10,7 +10,7 @@
 set -uo pipefail
 exe=$(realpath "$1")
 probe=$(realpath "$2")
-work=$3
+work=$(realpath -m "$3")
 wine=${WINE:-/usr/lib/wine/wine64}
 prefix_maker=${WINE_PREFIX_MAKER:-$wine}
 export WINEDEBUG=-all WINEPREFIX="$work/prefix"
