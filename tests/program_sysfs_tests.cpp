@@ -16,17 +16,13 @@
 #include <thread>
 
 #include "no_hang.h"
+#include "on_disk.h"
 #include "sysfs_namespace.h"
 #include "sysfs_tree.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 // The report of SysfsTreeBuilder::uvcCameras(count, attributeBytes), written
 // out from the report's layout: one object per camera, members in name order;
@@ -49,18 +45,15 @@ std::string uvcCamerasReport(int count, std::size_t attributeBytes = 0) {
     return text + "\n]\n";
 }
 
-class WholeProgram : public testing::Test {
+class WholeProgram : public OnDisk {
 protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "camera-whole-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        root_ = pattern;
+        OnDisk::SetUp();
         fs::create_directories(work());
     }
-    void TearDown() override { fs::remove_all(root_); }
 
-    fs::path sys() const { return root_ / "sys"; }
-    fs::path work() const { return root_ / "work"; }
+    fs::path sys() const { return root() / "sys"; }
+    fs::path work() const { return root() / "work"; }
     fs::path report() const { return work() / "CameraInfo.txt"; }
 
     struct Result {
@@ -70,7 +63,7 @@ protected:
 
     // Runs camera-info in work() with sys() as its /sys.
     Result run() {
-        const fs::path out = root_ / "output";
+        const fs::path out = root() / "output";
         const pid_t child = ::fork();
         if (child == 0) {
             const int outFd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -89,8 +82,6 @@ protected:
         result.out = slurp(out);
         return result;
     }
-
-    fs::path root_;
 };
 
 TEST_F(WholeProgram, ReportsEveryCameraAndExitsWithZero) {

@@ -9,6 +9,7 @@
 #include <json/reader.h>
 
 #include "no_hang.h"
+#include "on_disk.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -21,21 +22,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-class Program : public testing::Test {
+class Program : public OnDisk {
 protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "camera-program-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        root_ = pattern;
-        work_ = root_ / "work";
+        OnDisk::SetUp();
+        work_ = root() / "work";
         fs::create_directory(work_);
     }
-    void TearDown() override { fs::remove_all(root_); }
 
     struct Result {
         int exitCode;
@@ -47,7 +40,7 @@ protected:
     // once the program stands in it, so that nothing can be created there
     // even by root.
     Result run(const fs::path& dir, std::vector<std::string> args = {}, bool removeDir = false) {
-        const fs::path out = root_ / "stdout", err = root_ / "stderr";
+        const fs::path out = root() / "stdout", err = root() / "stderr";
         const pid_t child = ::fork();
         if (child == 0) {
             const int outFd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -71,7 +64,6 @@ protected:
 
     fs::path report() const { return work_ / "CameraInfo.txt"; }
 
-    fs::path root_;
     fs::path work_;
 };
 
@@ -126,7 +118,7 @@ TEST_F(Program, AnUnwritableDirectoryStillEndsWithZero) {
 
     // A directory in the report's place cannot be opened as a file either.
     fs::create_directories(report());
-    const Result blocked = run(root_ / "work");
+    const Result blocked = run(root() / "work");
     EXPECT_EQ(blocked.exitCode, 0);
     EXPECT_EQ(blocked.out + blocked.err, "");
     EXPECT_TRUE(fs::is_directory(report()));

@@ -14,35 +14,30 @@
 
 #include "camera_report.h"
 #include "no_hang.h"
+#include "on_disk.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-class ReportFifo : public testing::Test {
+class ReportFifo : public OnDisk {
 protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "camera-fifo-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
+        OnDisk::SetUp();
         ASSERT_EQ(::mkfifo(fifo().c_str(), 0644), 0);
     }
-    void TearDown() override { fs::remove_all(dir_); }
-    fs::path fifo() const { return dir_ / "CameraInfo.txt"; }
+    fs::path fifo() const { return root() / "CameraInfo.txt"; }
 
     // More than a pipe holds, so that the writer must wait for the reader.
-    static std::string bigReport() {
-        std::string text;
-        for (int i = 0; text.size() < (1u << 20); ++i) text += "line " + std::to_string(i) + "\n";
-        return text;
+    static Json::Value bigReport() {
+        CameraList cameras(20000, CameraInfo{u"A camera with a name", u"046d", u"0825"});
+        return buildCameraReport(cameras, static_cast<std::int32_t>(cameras.size()));
     }
-
-    fs::path dir_;
 };
 
 TEST_F(ReportFifo, WithNobodyReadingThereIsNoReportAndNoWait) {
     bool written = true;
-    EXPECT_TRUE(finishesUnaided([&] { written = writeReportFile(fifo().c_str(), "null\n"); }, {fifo()}))
+    EXPECT_TRUE(finishesUnaided([&] { written = writeReportFile(fifo().c_str(), Json::Value()); }, {fifo()}))
         << "the report waited for a reader";
     EXPECT_FALSE(written);
     EXPECT_TRUE(fs::is_fifo(fifo()));  // left as it was
@@ -51,7 +46,9 @@ TEST_F(ReportFifo, WithNobodyReadingThereIsNoReportAndNoWait) {
 TEST_F(ReportFifo, ASlowReaderGetsEveryByte) {
     const int reader = ::open(fifo().c_str(), O_RDONLY | O_NONBLOCK);
     ASSERT_GE(reader, 0);
-    const std::string report = bigReport();
+    const Json::Value document = bigReport();
+    const std::string report = toStyledText(document);
+    ASSERT_GT(report.size(), 1u << 20);
     std::string received;
     std::thread slow([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
@@ -59,7 +56,7 @@ TEST_F(ReportFifo, ASlowReaderGetsEveryByte) {
         char buffer[1000];  // small reads, so the writer waits again and again
         for (ssize_t got; (got = ::read(reader, buffer, sizeof buffer)) > 0;) received.append(buffer, static_cast<std::size_t>(got));
     });
-    EXPECT_TRUE(writeReportFile(fifo().c_str(), report));
+    EXPECT_TRUE(writeReportFile(fifo().c_str(), document));
     slow.join();
     ::close(reader);
     EXPECT_EQ(received.size(), report.size());
@@ -82,14 +79,6 @@ TEST_F(ReportFifo, AReaderThatLeavesEarlyOnlyFailsTheWrite) {
     // Were SIGPIPE not set aside, this process would end here.
     EXPECT_FALSE(writeReportFile(fifo().c_str(), bigReport()));
     leaving.join();
-}
-
-TEST(ReportFile, ARegularFileIsCreatedOrTruncated) {
-    const fs::path path = fs::temp_directory_path() / ("camera-report-" + std::to_string(::getpid()));
-    ASSERT_TRUE(writeReportFile(path.c_str(), std::string(5000, '#')));
-    ASSERT_TRUE(writeReportFile(path.c_str(), "null\n"));
-    EXPECT_EQ(fs::file_size(path), 5u);
-    fs::remove(path);
 }
 
 }  // namespace

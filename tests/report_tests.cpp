@@ -133,20 +133,50 @@ std::string fileContent(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// A report large enough to be written in many pieces, with fields that
+// straddle the pieces and escapes that grow them.
+Json::Value largeReport() {
+    CameraList cameras;
+    for (int i = 0; i < 3000; ++i) {
+        const std::u16string n(i % 7 == 0 ? 70000 : 40, static_cast<char16_t>(i % 5 == 0 ? u'\x01' : u'a' + i % 26));
+        cameras.push_back({n, u"\\" + n.substr(0, 5), u"\"\xD83D\xDCF7"});
+    }
+    return buildCameraReport(cameras, static_cast<std::int32_t>(cameras.size()));
+}
+
+TEST(ReportFile, WrittenPieceByPieceItIsTheSameText) {
+    Json::Value small;
+    small[0]["name"] = "cam";
+    for (const Json::Value& document : {Json::Value(), small, largeReport()}) {
+        std::FILE* file = std::tmpfile();
+        ASSERT_NE(file, nullptr);
+        ASSERT_TRUE(writeStyledText(document, file));
+        std::rewind(file);
+        std::string written;
+        char buffer[65536];
+        for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;) written.append(buffer, got);
+        std::fclose(file);
+        const std::string text = toStyledText(document);
+        EXPECT_EQ(written.size(), text.size());
+        EXPECT_TRUE(written == text);
+    }
+}
+
 TEST(ReportFile, ReplacesALongerFileAndKeepsLineFeeds) {
     const std::string path = testing::TempDir() + "camera_report_file.txt";
     { std::ofstream(path, std::ios::binary) << std::string(4096, 'x'); }
-    const std::string text = "[\n   {\n   }\n]\n";
-    EXPECT_TRUE(writeReportFile(path.c_str(), text));
-    EXPECT_EQ(fileContent(path), text);
-    EXPECT_TRUE(writeReportFile(path.c_str(), "null\n"));
+    Json::Value document;
+    document[0]["name"] = "a";
+    EXPECT_TRUE(writeReportFile(path.c_str(), document));
+    EXPECT_EQ(fileContent(path), "[\n   {\n      \"name\" : \"a\"\n   }\n]\n");
+    EXPECT_TRUE(writeReportFile(path.c_str(), Json::Value()));
     EXPECT_EQ(fileContent(path), "null\n");
     std::remove(path.c_str());
 }
 
 TEST(ReportFile, AFileThatCannotBeOpenedIsNotWritten) {
     const std::string path = testing::TempDir() + "no-such-directory/CameraInfo.txt";
-    EXPECT_FALSE(writeReportFile(path.c_str(), "null\n"));
+    EXPECT_FALSE(writeReportFile(path.c_str(), Json::Value()));
     EXPECT_TRUE(fileContent(path).empty());
 }
 

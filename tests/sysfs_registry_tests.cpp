@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "no_hang.h"
+#include "on_disk.h"
 #include "sysfs_registry.h"
 #include "sysfs_tree.h"
 #include "video_input_devices.h"
@@ -18,19 +19,15 @@ namespace fs = std::filesystem;
 namespace {
 
 // A throw-away /sys and /dev.
-class SysfsTree : public testing::Test {
+class SysfsTree : public OnDisk {
 protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "camera-sysfs-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        // The registry resolves links, so compare against resolved paths.
-        root_ = fs::canonical(pattern);
+        OnDisk::SetUp();
         fs::create_directories(dev());
     }
-    void TearDown() override { fs::remove_all(root_); }
 
-    fs::path sys() const { return root_ / "sys"; }
-    fs::path dev() const { return root_ / "dev"; }
+    fs::path sys() const { return root() / "sys"; }
+    fs::path dev() const { return root() / "dev"; }
 
     // Helpers of the builder, under the names the tests read best with.
     void file(const fs::path& path, const std::string& content) { tree().file(path, content); }
@@ -83,8 +80,6 @@ protected:
     }
 
     static std::u16string u16(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
-
-    fs::path root_;
 };
 
 TEST_F(SysfsTree, OneUvcCameraWithItsMetadataNode) {

@@ -20,10 +20,10 @@ Json::Value buildCameraReport(const CameraList& cameras, std::int32_t count) {
     return document;
 }
 
-bool writeReportFile(const char* path, const std::string& text) {
+bool writeReportFile(const char* path, const Json::Value& document) {
     std::FILE* file = openReportFile(path);
     if (file == nullptr) return false;
-    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    const bool written = writeStyledText(document, file);
     const bool closed = std::fclose(file) == 0;
     return written && closed;
 }
@@ -31,5 +31,5 @@ bool writeReportFile(const char* path, const std::string& text) {
 void writeCameraReport(const Json::Value& document) {
     // Nobody is told about a report that could not be written: the file's
     // absence is the only signal, and the exit code stays 0.
-    (void)writeReportFile("CameraInfo.txt", toStyledText(document));
+    (void)writeReportFile("CameraInfo.txt", document);
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 #include <json/value.h>
@@ -21,10 +22,16 @@ Json::Value buildCameraReport(const CameraList& cameras, std::int32_t count);
 // raw UTF-8, capital hex digits in \u escapes) ending in a line feed.
 std::string toStyledText(const Json::Value& document);
 
+// Writes the same text to `file` a piece at a time as it is made, so that no
+// copy of a whole large report is ever held. Returns whether every byte was
+// written.
+bool writeStyledText(const Json::Value& document, std::FILE* file);
+
 // Writes the styled text of `document` to "CameraInfo.txt" in the current
 // directory, replacing any earlier file. Failures are silent by design.
 void writeCameraReport(const Json::Value& document);
 
 // The file part of writeCameraReport: creates or truncates `path` in binary
-// mode and writes `text`. Returns whether every byte reached the file.
-bool writeReportFile(const char* path, const std::string& text);
+// mode and writes the report text of `document`. Returns whether every byte
+// reached the file.
+bool writeReportFile(const char* path, const Json::Value& document);

@@ -5,7 +5,14 @@
 #include <json/writer.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+
+#if defined(_MSC_VER)
+#define CAMERA_INFO_NOINLINE __declspec(noinline)
+#else
+#define CAMERA_INFO_NOINLINE __attribute__((noinline))
+#endif
 
 namespace {
 
@@ -17,14 +24,17 @@ constexpr std::size_t kIndentWidth = 3;
 bool needsEscape(unsigned char byte) { return byte < 0x20 || byte == '"' || byte == '\\'; }
 
 // An output buffer that grows ahead of the writes, so that each write is a
-// plain copy: the report is mostly small pieces of layout.
+// plain copy: the report is mostly small pieces of layout. Given a file, it
+// hands its bytes on to the file whenever it fills instead of growing, so
+// that a large report is never held whole.
 class Sink {
 public:
     explicit Sink(std::size_t expected) : text_(expected, '\0') {}
+    Sink(std::FILE* file, std::size_t chunk) : text_(chunk, '\0'), file_(file) {}
 
     // Room for at least `bytes` more.
     void reserve(std::size_t bytes) {
-        if (used_ + bytes > text_.size()) text_.resize(std::max(2 * text_.size(), used_ + bytes));
+        if (used_ + bytes > text_.size()) makeRoom(bytes);
     }
     void put(char c) { text_[used_++] = c; }
     void put(const char* bytes, std::size_t size) {
@@ -39,10 +49,27 @@ public:
         text_.resize(used_);
         return std::move(text_);
     }
+    // Hands what is held on to the file; false once any write fell short.
+    bool flush() {
+        if (used_ > 0) written_ = std::fwrite(text_.data(), 1, used_, file_) == used_ && written_;
+        used_ = 0;
+        return written_;
+    }
 
 private:
+    // Kept out of line: the common case above is a comparison, inlined everywhere.
+    CAMERA_INFO_NOINLINE void makeRoom(std::size_t bytes) {
+        if (file_ != nullptr) {
+            flush();
+            if (bytes <= text_.size()) return;
+        }
+        text_.resize(std::max(2 * text_.size(), used_ + bytes));
+    }
+
     std::string text_;
     std::size_t used_ = 0;
+    std::FILE* file_ = nullptr;
+    bool written_ = true;
 };
 
 void putQuoted(Sink& out, const char* begin, const char* end) {
@@ -165,4 +192,11 @@ std::string toStyledText(const Json::Value& document) {
     putValue(out, document, 0);
     putLiteral(out, "\n");
     return out.take();
+}
+
+bool writeStyledText(const Json::Value& document, std::FILE* file) {
+    Sink out(file, 64 * 1024);
+    putValue(out, document, 0);
+    putLiteral(out, "\n");
+    return out.flush();
 }

@@ -14,20 +14,7 @@ work=$(realpath -m "$3")
 wine=${WINE:-/usr/lib/wine/wine64}
 prefix_maker=${WINE_PREFIX_MAKER:-$wine}
 export WINEDEBUG=-all WINEPREFIX="$work/prefix"
-source "$(dirname "$0")/devices.sh"
-
-failures=0
-passes=0
-check() {  # check <what> <command...>
-  local what=$1
-  shift
-  if "$@"; then
-    passes=$((passes + 1))
-  else
-    failures=$((failures + 1))
-    echo "FAILED: $what"
-  fi
-}
+source "$(dirname "$0")/common.sh"
 
 rm -rf "$work"
 mkdir -p "$work"

@@ -1,7 +1,20 @@
-# The Windows tests' device set, shared by the end-to-end test and the
-# comparison of the two programs (sourced).
+# Shared by the Windows test scripts (sourced): counted checks, and the
+# device set with the report it must give.
 # shellcheck shell=bash
-#
+
+failures=0
+passes=0
+check() {  # check <what> <command...>
+  local what=$1
+  shift
+  if "$@"; then
+    passes=$((passes + 1))
+  else
+    failures=$((failures + 1))
+    echo "FAILED: $what"
+  fi
+}
+
 # Each device is a key under the video input category's Instance key; Wine
 # enumerates it with the display name
 # @device:sw:{860BB310-5D01-11D0-BD3B-00A0C911CE86}\<key>, so the identifiers
