@@ -292,7 +292,8 @@ Status SysfsRegistry::readProperty(Handle propertyBag, const std::u16string& nam
     std::optional<std::string> text;
     if (name == u"FriendlyName") {
         text = readLine(bag.node + "/name");
-        if (text) text = wholeNodeName(*text, intendedName(bag.usb));
+        // Only a name that fills the kernel's bytes can have been cut.
+        if (text && text->size() == kKernelNameBytes) text = wholeNodeName(*text, intendedName(bag.usb));
     } else if (name == u"Description" && bag.usb) {
         text = readLine(bag.usb->device + "/product");
     }
