@@ -184,18 +184,21 @@ void putValue(Sink& out, const Json::Value& value, int depth) {
     }
 }
 
+// About 70 bytes of layout per record, plus its fields.
+std::size_t expectedSize(const Json::Value& document) { return document.isArray() ? 64 + document.size() * 128 : 16; }
+
 }  // namespace
 
 std::string toStyledText(const Json::Value& document) {
-    // About 70 bytes of layout per record, plus its fields.
-    Sink out(document.isArray() ? 64 + document.size() * 128 : 16);
+    Sink out(expectedSize(document));
     putValue(out, document, 0);
     putLiteral(out, "\n");
     return out.take();
 }
 
 bool writeStyledText(const Json::Value& document, std::FILE* file) {
-    Sink out(file, 64 * 1024);
+    // Pieces of 64 KiB at most; a small report gets a small buffer.
+    Sink out(file, std::min<std::size_t>(64 * 1024, expectedSize(document)));
     putValue(out, document, 0);
     putLiteral(out, "\n");
     return out.flush();
