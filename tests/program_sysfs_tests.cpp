@@ -5,7 +5,6 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -17,6 +16,7 @@
 
 #include "no_hang.h"
 #include "on_disk.h"
+#include "program_run.h"
 #include "sysfs_namespace.h"
 #include "sysfs_tree.h"
 
@@ -56,31 +56,9 @@ protected:
     fs::path work() const { return root() / "work"; }
     fs::path report() const { return work() / "CameraInfo.txt"; }
 
-    struct Result {
-        int exitCode = -1;
-        std::string out;
-    };
-
     // Runs camera-info in work() with sys() as its /sys.
-    Result run() {
-        const fs::path out = root() / "output";
-        const pid_t child = ::fork();
-        if (child == 0) {
-            const int outFd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            const int inFd = ::open("/dev/null", O_RDONLY);
-            if (outFd < 0 || inFd < 0 || ::dup2(outFd, 1) < 0 || ::dup2(outFd, 2) < 0 || ::dup2(inFd, 0) < 0 ||
-                !enterFakeSysfs(sys()).empty() || ::chdir(work().c_str()) != 0) {
-                ::_exit(120);
-            }
-            ::execl(CAMERA_INFO_EXE, CAMERA_INFO_EXE, static_cast<char*>(nullptr));
-            ::_exit(121);
-        }
-        int status = 0;
-        EXPECT_EQ(::waitpid(child, &status, 0), child);
-        Result result;
-        result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        result.out = slurp(out);
-        return result;
+    ProgramResult run() {
+        return runProgram(CAMERA_INFO_EXE, work(), {}, root(), [this] { return enterFakeSysfs(sys()).empty(); });
     }
 };
 
@@ -88,16 +66,16 @@ TEST_F(WholeProgram, ReportsEveryCameraAndExitsWithZero) {
     for (const int cameras : {1, 3}) {
         fs::remove_all(sys());
         SysfsTreeBuilder(sys()).uvcCameras(cameras);
-        const Result result = run();
+        const ProgramResult result = run();
         EXPECT_EQ(result.exitCode, 0) << cameras;
-        EXPECT_EQ(result.out, "") << cameras;
+        EXPECT_EQ(result.out + result.err, "") << cameras;
         EXPECT_EQ(slurp(report()), uvcCamerasReport(cameras)) << cameras;
     }
 }
 
 TEST_F(WholeProgram, ATreeWithoutVideoDevicesGivesNull) {
     fs::create_directories(sys() / "class/video4linux");
-    const Result result = run();
+    const ProgramResult result = run();
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(slurp(report()), "null\n");
 }
@@ -112,7 +90,7 @@ TEST_F(WholeProgram, FifosInTheTreeAndInTheReportsPlaceNeverHoldItUp) {
     tree.fifo(secondProduct);
     ASSERT_EQ(::mkfifo(report().c_str(), 0644), 0);
 
-    Result result;
+    ProgramResult result;
     ASSERT_TRUE(finishesUnaided([&] { result = run(); }, {firstName, secondProduct, report()}))
         << "the program waited on a FIFO";
     EXPECT_EQ(result.exitCode, 0);
@@ -153,7 +131,7 @@ TEST_F(WholeProgram, AReportLargerThanAPipeReachesASlowReaderWhole) {
         for (ssize_t got; fd >= 0 && (got = ::read(fd, buffer, sizeof buffer)) > 0;) received.append(buffer, got);
         if (fd >= 0) ::close(fd);
     });
-    const Result result = run();
+    const ProgramResult result = run();
     reader.join();
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(received.size(), expected.size());

@@ -1,15 +1,14 @@
 // The built program, run as a user runs it, in a temporary directory.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <json/reader.h>
 
 #include "no_hang.h"
 #include "on_disk.h"
+#include "program_run.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -30,36 +29,14 @@ protected:
         fs::create_directory(work_);
     }
 
-    struct Result {
-        int exitCode;
-        std::string out;
-        std::string err;
-    };
-
     // Runs camera-info in `dir`; with `removeDir` the directory is deleted
     // once the program stands in it, so that nothing can be created there
     // even by root.
-    Result run(const fs::path& dir, std::vector<std::string> args = {}, bool removeDir = false) {
-        const fs::path out = root() / "stdout", err = root() / "stderr";
-        const pid_t child = ::fork();
-        if (child == 0) {
-            const int outFd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            const int errFd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            const int inFd = ::open("/dev/null", O_RDONLY);
-            if (outFd < 0 || errFd < 0 || inFd < 0 || ::dup2(outFd, 1) < 0 || ::dup2(errFd, 2) < 0 ||
-                ::dup2(inFd, 0) < 0 || ::chdir(dir.c_str()) != 0 || (removeDir && ::rmdir(dir.c_str()) != 0)) {
-                ::_exit(120);
-            }
-            std::vector<char*> argv = {const_cast<char*>(CAMERA_INFO_EXE)};
-            for (std::string& arg : args) argv.push_back(arg.data());
-            argv.push_back(nullptr);
-            ::execv(CAMERA_INFO_EXE, argv.data());
-            ::_exit(121);
-        }
-        int status = 0;
-        EXPECT_EQ(::waitpid(child, &status, 0), child);
-        EXPECT_TRUE(WIFEXITED(status));
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(out), slurp(err)};
+    ProgramResult run(const fs::path& dir, std::vector<std::string> args = {}, bool removeDir = false) {
+        const ProgramResult result = runProgram(CAMERA_INFO_EXE, dir, std::move(args), root(),
+                                                [&] { return !removeDir || ::rmdir(dir.c_str()) == 0; });
+        EXPECT_TRUE(result.exited);
+        return result;
     }
 
     fs::path report() const { return work_ / "CameraInfo.txt"; }
@@ -68,7 +45,7 @@ protected:
 };
 
 TEST_F(Program, WritesAReportThatParsesAndSaysNothing) {
-    const Result result = run(work_);
+    const ProgramResult result = run(work_);
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.out, "");
     EXPECT_EQ(result.err, "");
@@ -92,7 +69,7 @@ TEST_F(Program, WritesAReportThatParsesAndSaysNothing) {
 TEST_F(Program, ArgumentsChangeNothing) {
     ASSERT_EQ(run(work_).exitCode, 0);
     const std::string plain = slurp(report());
-    const Result result = run(work_, {"--help", "-v", "out.json", ""});
+    const ProgramResult result = run(work_, {"--help", "-v", "out.json", ""});
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.out + result.err, "");
     EXPECT_EQ(slurp(report()), plain);
@@ -111,14 +88,14 @@ TEST_F(Program, ReplacesAnEarlierLongerReport) {
 }
 
 TEST_F(Program, AnUnwritableDirectoryStillEndsWithZero) {
-    const Result gone = run(work_, {}, /*removeDir=*/true);
+    const ProgramResult gone = run(work_, {}, /*removeDir=*/true);
     EXPECT_EQ(gone.exitCode, 0);
     EXPECT_EQ(gone.out + gone.err, "");
     EXPECT_FALSE(fs::exists(work_));
 
     // A directory in the report's place cannot be opened as a file either.
     fs::create_directories(report());
-    const Result blocked = run(root() / "work");
+    const ProgramResult blocked = run(root() / "work");
     EXPECT_EQ(blocked.exitCode, 0);
     EXPECT_EQ(blocked.out + blocked.err, "");
     EXPECT_TRUE(fs::is_directory(report()));
@@ -126,7 +103,7 @@ TEST_F(Program, AnUnwritableDirectoryStillEndsWithZero) {
 
 TEST_F(Program, AFifoWithNobodyReadingGetsNoReportAndNoWait) {
     ASSERT_EQ(::mkfifo(report().c_str(), 0644), 0);
-    Result result{-1, "", ""};
+    ProgramResult result;
     EXPECT_TRUE(finishesUnaided([&] { result = run(work_); }, {report()})) << "the program waited for a reader";
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.out + result.err, "");
