@@ -1,24 +1,208 @@
-// The report file where it can be a FIFO: no reader means no report and no
-// wait, a reader gets every byte, a reader that leaves early ends nothing.
+// The report file in its place: whatever stands under the name is replaced,
+// never followed; readers and runs at the same time only ever see whole
+// reports; a report that cannot be completed leaves none; a directory closed
+// to writing gets it in place; a FIFO gets it as a stream, or nothing and no
+// wait without a reader.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <grp.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "camera_report.h"
 #include "no_hang.h"
 #include "on_disk.h"
+#include "program_run.h"
+#include "sysfs_namespace.h"
 
 namespace fs = std::filesystem;
 
 namespace {
+
+// More than a pipe holds, so that a writer to a FIFO must wait for its reader.
+Json::Value bigReport(char16_t letter = u'A') {
+    CameraList cameras(20000, CameraInfo{std::u16string(1, letter) + u" camera with a name", u"046d", u"0825"});
+    return buildCameraReport(cameras, static_cast<std::int32_t>(cameras.size()));
+}
+
+Json::Value smallReport() {
+    const CameraList cameras = {{u"Integrated Camera", u"0bda", u"58f4"}, {u"vivid", u"", u""}};
+    return buildCameraReport(cameras, 2);
+}
+
+void write(const fs::path& path, const std::string& text, fs::perms perms = fs::perms(0644)) {
+    std::ofstream(path, std::ios::binary) << text;
+    fs::permissions(path, perms);
+}
+
+std::vector<std::string> names(const fs::path& dir) {
+    std::vector<std::string> found;
+    for (const auto& entry : fs::directory_iterator(dir)) found.push_back(entry.path().filename().string());
+    return found;
+}
+
+mode_t currentUmask() {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mask;
+}
+
+class ReportPlace : public OnDisk {
+protected:
+    void SetUp() override {
+        OnDisk::SetUp();
+        fs::create_directories(dir());
+        fs::create_directories(outside());
+    }
+
+public:
+    fs::path dir() const { return root() / "work"; }
+    fs::path outside() const { return root() / "elsewhere"; }
+    fs::path report() const { return dir() / "CameraInfo.txt"; }
+};
+
+TEST_F(ReportPlace, WhateverStandsUnderTheNameIsReplacedNeverFollowed) {
+    const Json::Value document = smallReport();
+    const std::string text = toStyledText(document);
+    const struct Case {
+        const char* what;
+        std::function<void(const ReportPlace&)> before;
+        bool written;
+        std::function<void(const ReportPlace&)> after;
+    } cases[] = {
+        {"nothing", [](const ReportPlace&) {}, true, nullptr},
+        {"a longer report", [](const ReportPlace& t) { write(t.report(), std::string(10000, '#')); }, true, nullptr},
+        {"a read-only file", [](const ReportPlace& t) { write(t.report(), "old", fs::perms(0444)); }, true, nullptr},
+        {"a link to a file elsewhere",
+         [](const ReportPlace& t) {
+             write(t.outside() / "precious", "precious");
+             fs::create_symlink(t.outside() / "precious", t.report());
+         },
+         true, [](const ReportPlace& t) { EXPECT_EQ(slurp(t.outside() / "precious"), "precious"); }},
+        {"a dangling link", [](const ReportPlace& t) { fs::create_symlink(t.outside() / "created", t.report()); },
+         true, [](const ReportPlace& t) { EXPECT_FALSE(fs::exists(fs::symlink_status(t.outside() / "created"))); }},
+        {"a link to a FIFO", [](const ReportPlace& t) {
+             ASSERT_EQ(::mkfifo((t.outside() / "fifo").c_str(), 0644), 0);
+             fs::create_symlink(t.outside() / "fifo", t.report());
+         },
+         true, [](const ReportPlace& t) { EXPECT_TRUE(fs::is_fifo(t.outside() / "fifo")); }},
+        {"a directory", [](const ReportPlace& t) { fs::create_directory(t.report()); }, false,
+         [](const ReportPlace& t) { EXPECT_TRUE(fs::is_directory(t.report())); }},
+    };
+    const fs::perms expectedMode = fs::perms(0666 & ~currentUmask());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(dir());
+        fs::remove_all(outside());
+        fs::create_directories(dir());
+        fs::create_directories(outside());
+        c.before(*this);
+        EXPECT_EQ(writeReportFile(report().c_str(), document), c.written);
+        EXPECT_EQ(names(dir()), std::vector<std::string>{"CameraInfo.txt"}) << "nothing else is left beside it";
+        if (c.written) {
+            const fs::file_status status = fs::symlink_status(report());
+            EXPECT_EQ(status.type(), fs::file_type::regular);
+            EXPECT_EQ(status.permissions(), expectedMode);
+            EXPECT_EQ(slurp(report()), text);
+        }
+        if (c.after) c.after(*this);
+    }
+}
+
+TEST_F(ReportPlace, RunsAtTheSameTimeLeaveOneWholeReportAndReadersNeverSeeAMix) {
+    const Json::Value a = bigReport(u'A'), b = bigReport(u'B');
+    const std::string textA = toStyledText(a), textB = toStyledText(b);
+    std::vector<pid_t> runs;
+    for (const Json::Value* document : {&a, &b}) {
+        const pid_t run = ::fork();
+        if (run == 0) {
+            for (int i = 0; i < 15; ++i) writeReportFile(report().c_str(), *document);
+            ::_exit(0);
+        }
+        ASSERT_GT(run, 0);
+        runs.push_back(run);
+    }
+    int reads = 0, mixed = 0;
+    for (bool running = true; running;) {
+        running = false;
+        for (const pid_t run : runs) running = running || ::waitpid(run, nullptr, WNOHANG) == 0;
+        const std::string seen = slurp(report());
+        ++reads;
+        if (!seen.empty() && seen != textA && seen != textB) ++mixed;
+    }
+    EXPECT_EQ(mixed, 0) << "of " << reads << " reads";
+    const std::string last = slurp(report());
+    EXPECT_TRUE(last == textA || last == textB);
+    EXPECT_EQ(names(dir()), std::vector<std::string>{"CameraInfo.txt"});
+}
+
+TEST_F(ReportPlace, AReportThatCannotBeCompletedLeavesNone) {
+    // A small file system of its own stands for a full disk: the old report
+    // fits, the new one does not.
+    const std::map<int, std::string> outcomes = {
+        {1, "the old report could not be written"}, {2, "a report that did not fit counted as written"},
+        {3, "a report is left behind"},           {4, "something else is left behind"},
+    };
+    const std::string refusal = fakeSysfsRefusal();
+    if (!refusal.empty()) GTEST_SKIP() << "a small file system of the test's own needs a private mount namespace: " << refusal;
+    const int result = runInChild([&] {
+        if (!enterPrivateMounts().empty()) return 77;
+        if (::mount("tmpfs", dir().c_str(), "tmpfs", 0, "size=64k") != 0) return 78;
+        if (!writeReportFile(report().c_str(), smallReport())) return 1;
+        if (writeReportFile(report().c_str(), bigReport())) return 2;
+        if (fs::exists(fs::symlink_status(report()))) return 3;
+        if (!names(dir()).empty()) return 4;
+        return 0;
+    });
+    if (result == 77 || result == 78) GTEST_SKIP() << "no file system of the test's own can be mounted here";
+    EXPECT_EQ(result, 0) << (outcomes.count(result) ? outcomes.at(result) : "the check ended with " + std::to_string(result));
+}
+
+TEST_F(ReportPlace, ADirectoryClosedToWritingGetsTheReportInPlaceNeverThroughALink) {
+    const Json::Value document = smallReport();
+    write(report(), std::string(10000, '#'), fs::perms(0666));
+    const fs::path linked = root() / "linked";
+    fs::create_directories(linked);
+    write(outside() / "precious", "precious", fs::perms(0666));
+    fs::create_symlink(outside() / "precious", linked / "CameraInfo.txt");
+    struct stat before {};
+    ASSERT_EQ(::stat(report().c_str(), &before), 0);
+    // Root may write anywhere: the run goes as nobody, who may only write the files.
+    fs::permissions(root(), fs::perms(0755));
+    fs::permissions(outside(), fs::perms(0755));
+    for (const fs::path& closed : {dir(), linked}) fs::permissions(closed, fs::perms(0555));
+    const int result = runInChild([&] {
+        if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setresgid(65534, 65534, 65534) != 0 ||
+                                 ::setresuid(65534, 65534, 65534) != 0)) {
+            return 77;
+        }
+        if (::access(dir().c_str(), X_OK) != 0) return 78;
+        if (!writeReportFile(report().c_str(), document)) return 1;
+        if (writeReportFile((linked / "CameraInfo.txt").c_str(), document)) return 2;
+        return 0;
+    });
+    for (const fs::path& closed : {dir(), linked}) fs::permissions(closed, fs::perms(0755));
+    if (result == 77 || result == 78) GTEST_SKIP() << "nobody cannot reach the test's directory here";
+    EXPECT_EQ(result, 0) << (result == 1 ? "the writable file was not written" : "a link was written through");
+    struct stat after {};
+    ASSERT_EQ(::stat(report().c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino) << "written in place";
+    EXPECT_EQ(slurp(report()), toStyledText(document));
+    EXPECT_EQ(slurp(outside() / "precious"), "precious");
+    EXPECT_TRUE(fs::is_symlink(linked / "CameraInfo.txt"));
+}
 
 class ReportFifo : public OnDisk {
 protected:
@@ -27,12 +211,6 @@ protected:
         ASSERT_EQ(::mkfifo(fifo().c_str(), 0644), 0);
     }
     fs::path fifo() const { return root() / "CameraInfo.txt"; }
-
-    // More than a pipe holds, so that the writer must wait for the reader.
-    static Json::Value bigReport() {
-        CameraList cameras(20000, CameraInfo{u"A camera with a name", u"046d", u"0825"});
-        return buildCameraReport(cameras, static_cast<std::int32_t>(cameras.size()));
-    }
 };
 
 TEST_F(ReportFifo, WithNobodyReadingThereIsNoReportAndNoWait) {
@@ -41,26 +219,23 @@ TEST_F(ReportFifo, WithNobodyReadingThereIsNoReportAndNoWait) {
         << "the report waited for a reader";
     EXPECT_FALSE(written);
     EXPECT_TRUE(fs::is_fifo(fifo()));  // left as it was
+    EXPECT_EQ(names(root()), std::vector<std::string>{"CameraInfo.txt"});
 }
 
 TEST_F(ReportFifo, ASlowReaderGetsEveryByte) {
-    const int reader = ::open(fifo().c_str(), O_RDONLY | O_NONBLOCK);
-    ASSERT_GE(reader, 0);
+    FifoReader reader(fifo());
+    ASSERT_TRUE(reader.isOpen());
     const Json::Value document = bigReport();
     const std::string report = toStyledText(document);
     ASSERT_GT(report.size(), 1u << 20);
     std::string received;
-    std::thread slow([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        ::fcntl(reader, F_SETFL, ::fcntl(reader, F_GETFL) & ~O_NONBLOCK);
-        char buffer[1000];  // small reads, so the writer waits again and again
-        for (ssize_t got; (got = ::read(reader, buffer, sizeof buffer)) > 0;) received.append(buffer, static_cast<std::size_t>(got));
-    });
+    // Small reads after a pause, so that the writer waits again and again.
+    std::thread slow([&] { received = reader.readAll(1000, std::chrono::milliseconds(1)); });
     EXPECT_TRUE(writeReportFile(fifo().c_str(), document));
     slow.join();
-    ::close(reader);
     EXPECT_EQ(received.size(), report.size());
     EXPECT_TRUE(received == report);
+    EXPECT_TRUE(fs::is_fifo(fifo()));
 }
 
 TEST_F(ReportFifo, AReaderThatLeavesEarlyOnlyFailsTheWrite) {

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string>
 
 #include "report_file.h"
 
@@ -20,12 +21,50 @@ Json::Value buildCameraReport(const CameraList& cameras, std::int32_t count) {
     return document;
 }
 
-bool writeReportFile(const char* path, const Json::Value& document) {
-    std::FILE* file = openReportFile(path);
-    if (file == nullptr) return false;
+namespace {
+
+// Writes the whole text and closes the file; false if any byte or the close failed.
+bool writeAndClose(std::FILE* file, const Json::Value& document) {
     const bool written = writeStyledText(document, file);
     const bool closed = std::fclose(file) == 0;
     return written && closed;
+}
+
+}  // namespace
+
+bool writeReportFile(const char* path, const Json::Value& document) {
+    // A FIFO in the report's place is someone waiting to read it: it gets the
+    // report as a stream, as it is made, or nothing while nobody reads it.
+    if (isReportStream(path)) {
+        std::FILE* stream = openReportStream(path);
+        return stream != nullptr && writeAndClose(stream, document);
+    }
+
+    // The report is made whole beside the old one and then put in its place,
+    // so that nobody, not even a run at the same time, ever sees a mix, and a
+    // link under the name is replaced instead of followed.
+    std::string sibling;
+    if (std::FILE* file = createReportSibling(path, sibling)) {
+        if (!writeAndClose(file, document)) {
+            // A report that cannot be completed (a full disk) leaves none at
+            // all: a missing file says the run could not write, an old one
+            // would pass for this run's.
+            removeReportFile(sibling.c_str());
+            removeReportFile(path);
+            return false;
+        }
+        if (replaceReportFile(sibling, path)) return true;
+        removeReportFile(sibling.c_str());
+    }
+
+    // Where nothing new can be made or put in place (a directory closed to
+    // writing, an old report held open on Windows), a report file that can
+    // be written is written in place.
+    std::FILE* file = openReportInPlace(path);
+    if (file == nullptr) return false;
+    if (writeAndClose(file, document)) return true;
+    removeReportFile(path);
+    return false;
 }
 
 void writeCameraReport(const Json::Value& document) {

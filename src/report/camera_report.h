@@ -28,10 +28,13 @@ std::string toStyledText(const Json::Value& document);
 bool writeStyledText(const Json::Value& document, std::FILE* file);
 
 // Writes the styled text of `document` to "CameraInfo.txt" in the current
-// directory, replacing any earlier file. Failures are silent by design.
+// directory, replacing whatever stood there. Failures are silent by design.
 void writeCameraReport(const Json::Value& document);
 
-// The file part of writeCameraReport: creates or truncates `path` in binary
-// mode and writes the report text of `document`. Returns whether every byte
-// reached the file.
+// The file part of writeCameraReport: the report text of `document` in
+// binary mode, made whole under a name of its own beside `path` and then put
+// in its place; streamed to a FIFO that stands there; written in place into
+// a file that stands there only where nothing new can be made. A report that
+// cannot be completed leaves no file under `path`. Returns whether every byte
+// reached its place.
 bool writeReportFile(const char* path, const Json::Value& document);

@@ -1,7 +1,103 @@
-// Report file opening on Windows: shared, so that other processes may read or
-// write the report while it is being written.
+// The report file's steps on Windows: every file shared with other processes
+// while it is open, links replaced instead of followed.
 #include "report_file.h"
 
-#include <share.h>
+#include <windows.h>
+#include <fcntl.h>
+#include <io.h>
 
-std::FILE* openReportFile(const char* path) { return _fsopen(path, "wb", _SH_DENYNO); }
+#include <cstdint>
+
+namespace {
+
+// Paths here are the program's own ASCII names, or a caller's in the ANSI
+// code page, as the narrow file functions take them.
+std::wstring wide(const char* path) {
+    const int units = MultiByteToWideChar(CP_ACP, 0, path, -1, nullptr, 0);
+    if (units <= 0) return std::wstring();
+    std::wstring text(static_cast<std::size_t>(units), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, path, -1, &text[0], units);
+    text.resize(static_cast<std::size_t>(units) - 1);
+    return text;
+}
+
+// A stdio stream over `handle` for binary output, or null (the handle closed).
+std::FILE* streamOf(HANDLE handle) {
+    if (handle == INVALID_HANDLE_VALUE) return nullptr;
+    const int fd = _open_osfhandle(reinterpret_cast<std::intptr_t>(handle), _O_WRONLY | _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(handle);
+        return nullptr;
+    }
+    std::FILE* file = _fdopen(fd, "wb");
+    if (file == nullptr) _close(fd);
+    return file;
+}
+
+// Other processes may read and write the report while it is being written,
+// as they may any file the program did not open.
+constexpr DWORD kShared = FILE_SHARE_READ | FILE_SHARE_WRITE;
+
+}  // namespace
+
+bool isReportStream(const char*) { return false; }
+
+std::FILE* openReportStream(const char*) { return nullptr; }
+
+std::FILE* createReportSibling(const char* path, std::string& created) {
+    const std::string whole = path;
+    const std::size_t slash = whole.find_last_of("\\/");
+    const std::string directory = slash == std::string::npos ? std::string() : whole.substr(0, slash + 1);
+    const std::string base = slash == std::string::npos ? whole : whole.substr(slash + 1);
+    static const char kHex[] = "0123456789abcdef";
+    std::uint32_t seed = GetCurrentProcessId() * 2654435761u ^ GetTickCount();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = directory + "." + base + ".";
+        seed = seed * 1664525u + 1013904223u;
+        for (int shift = 28; shift >= 0; shift -= 4) name += kHex[(seed >> shift) & 0xF];
+        // CREATE_NEW fails wherever anything stands under the name, a link included.
+        const HANDLE handle = CreateFileW(wide(name.c_str()).c_str(), GENERIC_WRITE, kShared | FILE_SHARE_DELETE,
+                                          nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle != INVALID_HANDLE_VALUE) {
+            created = name;
+            return streamOf(handle);
+        }
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return nullptr;
+    }
+    return nullptr;
+}
+
+bool replaceReportFile(const std::string& from, const char* to) {
+    const std::wstring source = wide(from.c_str());
+    const std::wstring target = wide(to);
+    if (MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+    // A read-only file refuses to be replaced until it is writable; a link
+    // (a reparse point) is left as it is, never followed to its target.
+    const DWORD attributes = GetFileAttributesW(target.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY) == 0 ||
+        (attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+        return false;
+    }
+    if (!SetFileAttributesW(target.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY)) return false;
+    if (MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+    SetFileAttributesW(target.c_str(), attributes);
+    return false;
+}
+
+void removeReportFile(const char* path) { (void)DeleteFileW(wide(path).c_str()); }
+
+std::FILE* openReportInPlace(const char* path) {
+    // The link itself is opened, and refused, rather than what it points to.
+    const HANDLE handle = CreateFileW(wide(path).c_str(), GENERIC_WRITE, kShared, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return nullptr;
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(handle, &info) ||
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0 ||
+        !SetEndOfFile(handle)) {
+        CloseHandle(handle);
+        return nullptr;
+    }
+    return streamOf(handle);
+}

@@ -2,6 +2,7 @@
 #include "no_hang.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <future>
@@ -31,4 +32,31 @@ bool finishesUnaided(const std::function<void()>& step, const std::vector<std::f
     }
     runner.detach();  // still stuck: leave it, the failure is reported either way
     return false;
+}
+
+FifoReader::FifoReader(const std::filesystem::path& fifo) : fd_(::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)) {}
+
+FifoReader::~FifoReader() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+std::string FifoReader::readAll(std::size_t chunk, std::chrono::milliseconds pause, std::chrono::milliseconds patience) {
+    std::string received;
+    std::string buffer(chunk, '\0');
+    // A FIFO read end reports a hang-up only once a writer has come and gone;
+    // until the first writer opens, poll waits and read finds no writer.
+    for (bool writerSeen = false;;) {
+        pollfd waiting{fd_, POLLIN, 0};
+        const int ready = ::poll(&waiting, 1, static_cast<int>(patience.count()));
+        if (ready <= 0) break;  // nothing for too long: the test reports what is missing
+        if (pause.count() > 0) std::this_thread::sleep_for(pause);
+        const ssize_t got = ::read(fd_, &buffer[0], buffer.size());
+        if (got > 0) {
+            writerSeen = true;
+            received.append(buffer, 0, static_cast<std::size_t>(got));
+        } else if (got == 0 && (writerSeen || (waiting.revents & POLLHUP) != 0)) {
+            break;  // the writer closed its end
+        }
+    }
+    return received;
 }

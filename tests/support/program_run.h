@@ -50,3 +50,14 @@ inline ProgramResult runProgram(const char* program, const std::filesystem::path
     result.err = slurp(err);
     return result;
 }
+
+// Runs `body` in a forked child and answers its result (an exit code), or
+// 128 + the signal that ended it. For steps that change the process for good:
+// namespaces, mounts, another user.
+inline int runInChild(const std::function<int()>& body) {
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(body());
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}

@@ -25,7 +25,7 @@ bool writeFile(const char* path, const std::string& text) {
 
 }  // namespace
 
-std::string enterFakeSysfs(const std::string& sysDir) {
+std::string enterPrivateMounts() {
     const uid_t uid = ::getuid();
     const gid_t gid = ::getgid();
     if (uid == 0) {
@@ -44,6 +44,12 @@ std::string enterFakeSysfs(const std::string& sysDir) {
         ::mount(nullptr, "/sys", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
         return failure("making / or /sys private (neither is a mount point here)");
     }
+    return {};
+}
+
+std::string enterFakeSysfs(const std::string& sysDir) {
+    const std::string why = enterPrivateMounts();
+    if (!why.empty()) return why;
     if (::mount(sysDir.c_str(), "/sys", nullptr, MS_BIND | MS_REC, nullptr) != 0) {
         return failure("mounting the tree over /sys");
     }

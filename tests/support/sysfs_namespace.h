@@ -5,6 +5,12 @@
 #include <string>
 
 // Moves the calling process into a mount namespace of its own (inside a user
+// namespace of its own when it is not root), where mounts are seen by it and
+// its children only. Returns why it cannot be done, or an empty text. Call
+// it in a child process.
+std::string enterPrivateMounts();
+
+// Moves the calling process into a mount namespace of its own (inside a user
 // namespace of its own when it is not root) and bind-mounts `sysDir` over
 // /sys there; nothing is seen outside. Returns why it cannot be done where
 // the machine refuses (no namespaces for this user, / and /sys not mount
