@@ -26,8 +26,7 @@ namespace {
 
 // The report of SysfsTreeBuilder::uvcCameras(count, attributeBytes), written
 // out from the report's layout: one object per camera, members in name order;
-// a padded name is cut to the 254 units the name buffer keeps, padded ids are
-// kept whole.
+// a padded name is cut to the 254 units the name buffer keeps.
 std::string uvcCamerasReport(int count, std::size_t attributeBytes = 0) {
     if (count == 0) return "null\n";
     const auto padded = [attributeBytes](std::string text) {
@@ -40,7 +39,7 @@ std::string uvcCamerasReport(int count, std::size_t attributeBytes = 0) {
         std::snprintf(pid, sizeof pid, "%04x", i & 0xFFFF);
         text += std::string(i == 0 ? "" : ",") + "\n   {\n      \"name\" : \"" +
                 padded("USB Camera " + std::to_string(i) + ": USB Camera").substr(0, 254) + "\",\n      \"pid\" : \"" +
-                padded(pid) + "\",\n      \"vid\" : \"" + padded("046d") + "\"\n   }";
+                pid + "\",\n      \"vid\" : \"046d\"\n   }";
     }
     return text + "\n]\n";
 }
@@ -104,35 +103,29 @@ TEST_F(WholeProgram, FifosInTheTreeAndInTheReportsPlaceNeverHoldItUp) {
     std::string withProduct = expected;
     withProduct.replace(withProduct.find(firstNamed), firstNamed.size(), "Camera 0");
     ASSERT_EQ(::mkfifo(report().c_str(), 0644), 0);
+    // The reader is there before the program starts, which does not wait for one.
+    FifoReader reader(report());
+    ASSERT_TRUE(reader.isOpen());
     std::string received;
-    std::thread reader([&] {
-        const int fd = ::open(report().c_str(), O_RDONLY);
-        char buffer[512];
-        for (ssize_t got; fd >= 0 && (got = ::read(fd, buffer, sizeof buffer)) > 0;) received.append(buffer, got);
-        if (fd >= 0) ::close(fd);
-    });
+    std::thread reading([&] { received = reader.readAll(512); });
     result = run();
-    reader.join();
+    reading.join();
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(received, withProduct);
 }
 
 TEST_F(WholeProgram, AReportLargerThanAPipeReachesASlowReaderWhole) {
-    // Page-sized ids make a dozen cameras' report outgrow a pipe's buffer.
-    SysfsTreeBuilder(sys()).uvcCameras(12, 4096);
-    const std::string expected = uvcCamerasReport(12, 4096);
+    // Names that fill the name buffer make 400 cameras' report outgrow a pipe's buffer.
+    SysfsTreeBuilder(sys()).uvcCameras(400, 4096);
+    const std::string expected = uvcCamerasReport(400, 4096);
     ASSERT_GT(expected.size(), 64u * 1024);
     ASSERT_EQ(::mkfifo(report().c_str(), 0644), 0);
+    FifoReader reader(report());
+    ASSERT_TRUE(reader.isOpen());
     std::string received;
-    std::thread reader([&] {
-        const int fd = ::open(report().c_str(), O_RDONLY);
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        char buffer[1000];
-        for (ssize_t got; fd >= 0 && (got = ::read(fd, buffer, sizeof buffer)) > 0;) received.append(buffer, got);
-        if (fd >= 0) ::close(fd);
-    });
+    std::thread reading([&] { received = reader.readAll(1000, std::chrono::milliseconds(1)); });
     const ProgramResult result = run();
-    reader.join();
+    reading.join();
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(received.size(), expected.size());
     EXPECT_TRUE(received == expected);

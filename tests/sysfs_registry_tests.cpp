@@ -1,17 +1,22 @@
 // The Linux registry over sysfs trees built in a temporary directory.
 #include <gtest/gtest.h>
 
+#include <linux/videodev2.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
+#include "allocation_probe.h"
 #include "no_hang.h"
 #include "on_disk.h"
 #include "sysfs_registry.h"
 #include "sysfs_tree.h"
+#include "usb_descriptors.h"
+#include "usb_blobs.h"
 #include "video_input_devices.h"
 
 namespace fs = std::filesystem;
@@ -45,8 +50,9 @@ protected:
     }
     SysfsTreeBuilder tree() const { return SysfsTreeBuilder(sys()); }
 
-    CameraList list(std::int32_t* count = nullptr) {
-        SysfsRegistry registry(sys().string(), dev().string());
+    CameraList list(std::int32_t* count = nullptr) { return listWith(kernelQueries(), count); }
+    CameraList listWith(const DeviceQueries& queries, std::int32_t* count = nullptr) {
+        SysfsRegistry registry(sys().string(), dev().string(), queries);
         CameraList cameras;
         const std::int32_t n = listVideoInputDevices(registry, cameras);
         if (count) *count = n;
@@ -267,14 +273,180 @@ TEST_F(SysfsTree, AttributesThatAreNotFilesAreUnreadableAndNeverBlock) {
     EXPECT_EQ(cameras[4].name, u"Device node FIFO");
 }
 
-TEST_F(SysfsTree, AttributesAreReadUpToOnePage) {
-    const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
-    const fs::path device = usbDevice("3-1", std::string(3 * page, 'a'), std::string(page - 1, 'b'), std::nullopt);
-    node(usbInterface(device, "00"), "video0", "Camera\n");
+TEST_F(SysfsTree, UsbIdsAreOnlyTheKernelsFourHexDigits) {
+    const struct {
+        const char* idVendor;
+        const char* idProduct;
+        const char16_t* vid;
+        const char16_t* pid;
+    } cases[] = {
+        {"046d\n", "0825\n", u"046d", u"0825"},
+        {"046d", "0825", u"046d", u"0825"},  // without a line feed
+        {"046D\n", "0825\n", u"", u""},      // the kernel writes lower case
+        {"46d\n", "0825\n", u"", u""},
+        {"046d0\n", "0825\n", u"", u""},
+        {"046d\n", "&pid_1234\n", u"", u""},
+        {"&pid_\n", "0825\n", u"", u""},
+        {"04 6d\n", "0825\n", u"", u""},
+        {"046d\n\n", "0825\n", u"", u""},
+    };
+    const std::size_t count = sizeof cases / sizeof cases[0];
+    for (std::size_t i = 0; i < count; ++i) {
+        const fs::path device = sys() / ("devices/pci0000:00/0000:00:14.0/usb3/3-" + std::to_string(i + 1));
+        file(device / "idVendor", cases[i].idVendor);
+        file(device / "idProduct", cases[i].idProduct);
+        node(usbInterface(device, "00"), "video" + std::to_string(i), "Camera\n");
+    }
     const CameraList cameras = list();
+    ASSERT_EQ(cameras.size(), count);
+    for (std::size_t i = 0; i < count; ++i) {
+        EXPECT_EQ(cameras[i].vid, cases[i].vid) << i;
+        EXPECT_EQ(cameras[i].pid, cases[i].pid) << i;
+    }
+}
+
+TEST_F(SysfsTree, NoIdsComeFromAPath) {
+    const fs::path rapid = node(sys() / "devices/platform/rapid_capture.0", "video0", "Rapid\n");
+    const fs::path marked = node(sys() / "devices/platform/vid_1234&pid_5678", "video1", "Marked\n");
+    const fs::path usb = usbDevice("3-1", "1a2b", "3c4d", std::nullopt);
+    const fs::path inUsb = node(usbInterface(usb, "00"), "video2", "In USB\n");
+    const CameraList cameras = list();
+    ASSERT_EQ(cameras.size(), 3u);
+    for (std::size_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(cameras[i].vid, u"") << i;
+        EXPECT_EQ(cameras[i].pid, u"") << i;
+    }
+    EXPECT_EQ(cameras[2].vid, u"1a2b");
+    EXPECT_EQ(cameras[2].pid, u"3c4d");
+    const auto escaped = [](std::string path) {
+        for (std::size_t at = 0; (at = path.find('_', at)) != std::string::npos;) path.replace(at, 1, "%5F");
+        return path;
+    };
+    EXPECT_EQ(displayNameOf("video0"), u16(escaped(rapid.string())));
+    EXPECT_EQ(displayNameOf("video1"), u16(escaped(marked.string())));
+    EXPECT_EQ(displayNameOf("video2"), u16("usb#vid_1a2b&pid_3c4d&mi_00#" + inUsb.string()));
+}
+
+TEST_F(SysfsTree, LargeAttributesCostAPageEach) {
+    // Sparse files of a gigabyte each read as zeros; only a page of each may be taken.
+    const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    const fs::path device = usbDevice("3-1", "1a2b", "3c4d", std::nullopt);
+    const fs::path interface = usbInterface(device, "00");
+    const fs::path capture = node(interface, "video0", "");
+    for (const fs::path& attribute : {capture / "name", capture / "dev", device / "product",
+                                      device / "idVendor", interface / "interface"}) {
+        file(attribute, "");
+        fs::resize_file(attribute, std::uintmax_t{1} << 30);
+    }
+    CameraList cameras;
+    const std::size_t largest = largestAllocationDuring([&] { cameras = list(); });
+    EXPECT_LE(largest, 4 * page);
     ASSERT_EQ(cameras.size(), 1u);
-    EXPECT_EQ(cameras[0].vid, std::u16string(page, u'a'));  // the first page, nothing more
-    EXPECT_EQ(cameras[0].pid, std::u16string(page - 1, u'b'));  // a page with its line feed is whole
+    EXPECT_EQ(cameras[0].name, u"");  // a name of NULs ends at the first
+    EXPECT_EQ(cameras[0].vid, u"");
+}
+
+TEST_F(SysfsTree, NodesInNodeNumberOrderWhateverTheDigits) {
+    // Not names the kernel makes, but a tree may hold them: leading zeros do
+    // not count, and equal numbers go in byte order. Made out of order, so
+    // that the directory's own order cannot pass for the right one.
+    const std::vector<std::string> expected = {"video0001", "video001", "video01", "video1", "video002", "video10"};
+    for (const char* name : {"video01", "video10", "video0001", "video1", "video002", "video001", "video"}) {
+        node(sys() / "devices/platform/many", name, std::string(name) + "\n");
+    }
+    const CameraList cameras = list();
+    std::vector<std::string> names;
+    for (const CameraInfo& camera : cameras) names.emplace_back(camera.name.begin(), camera.name.end());
+    EXPECT_EQ(names, expected) << "\"video\" alone is no node";
+}
+
+// Device nodes stand in for the tree's video nodes through links to the
+// machine's own character devices; a stand-in for VIDIOC_QUERYCAP answers
+// by the number of the device that was opened.
+class DeviceNodes : public SysfsTree {
+protected:
+    void SetUp() override {
+        SysfsTree::SetUp();
+        for (const char* device : {"/dev/null", "/dev/zero"}) {
+            struct stat seen {};
+            if (::stat(device, &seen) != 0 || !S_ISCHR(seen.st_mode)) GTEST_SKIP() << device << " is not here";
+        }
+    }
+    // A node whose `dev` says `number`, with index 1 so that it is listed only
+    // when a device node answered for it.
+    void nodeWithNumber(const std::string& name, const std::string& number) {
+        const fs::path dir = node(sys() / "devices/platform/nodes", name, name + "\n", std::string("1"));
+        file(dir / "dev", number + "\n");
+    }
+    void link(const std::string& path, const std::string& target) {
+        fs::create_directories((dev() / path).parent_path());
+        fs::create_symlink(target, dev() / path);
+    }
+    // Answers `caps` for the device `answering`, nothing for any other.
+    static DeviceQueries answering(dev_t answering, std::uint32_t caps) {
+        return DeviceQueries{[answering, caps](int fd) -> std::optional<std::uint32_t> {
+            struct stat seen {};
+            if (::fstat(fd, &seen) != 0 || !S_ISCHR(seen.st_mode) || seen.st_rdev != answering) return std::nullopt;
+            return caps;
+        }};
+    }
+    std::vector<std::u16string> namesWith(const DeviceQueries& queries) {
+        std::vector<std::u16string> names;
+        for (const CameraInfo& camera : listWith(queries)) names.push_back(camera.name);
+        return names;
+    }
+};
+
+TEST_F(DeviceNodes, OnlyTheNodeWithTheEntrysNumberAnswers) {
+    nodeWithNumber("video0", "1:3");  // udev's link to it
+    link("char/1:3", "/dev/null");
+    nodeWithNumber("video1", "1:5");  // /dev/<name> where no link was made
+    link("video1", "/dev/zero");
+    nodeWithNumber("video2", "1:5");  // a stale node of another device under its name
+    link("video2", "/dev/null");
+    nodeWithNumber("video3", "0:0");  // a regular file, whose "device number" is 0
+    file(dev() / "video3", "");
+    nodeWithNumber("video4", "3:1");  // the numbers of /dev/null the wrong way round
+    link("video4", "/dev/null");
+    const DeviceQueries both{[](int fd) -> std::optional<std::uint32_t> {
+        struct stat seen {};
+        if (::fstat(fd, &seen) != 0) return std::nullopt;
+        return V4L2_CAP_VIDEO_CAPTURE;  // whatever was opened says it captures
+    }};
+    EXPECT_EQ(namesWith(both), (std::vector<std::u16string>{u"video0", u"video1"}));
+}
+
+TEST_F(DeviceNodes, OnlyNodesThatCaptureAndNeitherOutputNorConvertCount) {
+    const struct {
+        std::uint32_t caps;
+        bool listed;
+    } cases[] = {
+        {V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_STREAMING, true},
+        {V4L2_CAP_VIDEO_CAPTURE_MPLANE | V4L2_CAP_STREAMING, true},
+        {V4L2_CAP_META_CAPTURE | V4L2_CAP_STREAMING, false},
+        {V4L2_CAP_VIDEO_OUTPUT, false},
+        {V4L2_CAP_VIDEO_OUTPUT_MPLANE, false},
+        {V4L2_CAP_VIDEO_M2M, false},
+        {V4L2_CAP_VIDEO_M2M_MPLANE, false},
+        {V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_VIDEO_OUTPUT, false},
+        {V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_VIDEO_OUTPUT_MPLANE, false},
+        {V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_VIDEO_M2M, false},
+        {V4L2_CAP_VIDEO_CAPTURE_MPLANE | V4L2_CAP_VIDEO_M2M_MPLANE, false},
+    };
+    nodeWithNumber("video0", "1:3");
+    link("char/1:3", "/dev/null");
+    fs::remove(sys() / "devices/platform/nodes/video4linux/video0/index");  // no index: the answer alone decides
+    for (const auto& c : cases) {
+        EXPECT_EQ(namesWith(answering(makedev(1, 3), c.caps)).size(), c.listed ? 1u : 0u) << std::hex << c.caps;
+    }
+}
+
+TEST_F(DeviceNodes, NodesThatOpenWithoutAnsweringFallBackOnTheirIndex) {
+    nodeWithNumber("video0", "1:3");
+    link("char/1:3", "/dev/null");
+    EXPECT_TRUE(namesWith(answering(makedev(1, 5), V4L2_CAP_VIDEO_CAPTURE)).empty());
+    file(sys() / "devices/platform/nodes/video4linux/video0/index", "0\n");
+    EXPECT_EQ(namesWith(answering(makedev(1, 5), V4L2_CAP_VIDEO_CAPTURE)).size(), 1u);
 }
 
 // uvcvideo names a node "<product>: <function>" (or "UVC Camera (<vid>:<pid>)"
@@ -307,6 +479,8 @@ TEST_F(SysfsTree, NamesTheKernelCutAreMadeWhole) {
          "Integrated Camera: Integrated ", u"Integrated Camera: Integrated "},
         {"31 bytes that are the whole name", std::string("Integrated Camera"), std::string("Integrated I"),
          "Integrated Camera: Integrated I", u"Integrated Camera: Integrated I"},
+        {"the 31st byte differs", std::string("Integrated Camera"), std::string("Integrated XR Camera"),
+         "Integrated Camera: Integrated I", u"Integrated Camera: Integrated I"},
         {"32 bytes: not a name the kernel cut", std::string("Other"), std::nullopt, "x" + umlauts.substr(0, 31),
          u"x\u00C4\u00C4\u00C4\u00C4\u00C4\u00C4\u00C4\u00C4\u00C4\u00C4\u00C4\u00C4\u00C4\u00C4\u00C4\xFFFD"},
     };
@@ -323,6 +497,100 @@ TEST_F(SysfsTree, NamesTheKernelCutAreMadeWhole) {
     ASSERT_EQ(cameras.size(), count + 1);
     for (std::size_t i = 0; i < count; ++i) EXPECT_EQ(cameras[i].name, cases[i].name) << cases[i].what;
     EXPECT_EQ(cameras[count].name, cases[5].name) << "platform device";
+}
+
+// uvcvideo puts the interface association's iFunction text after ": " where
+// it names one, and the interface's own iInterface text (its `interface`
+// attribute, the only one sysfs shows) only where it does not.
+TEST_F(SysfsTree, NamesAreMadeWholeOnlyFromTheFunctionsOwnString) {
+    using namespace usb_blobs;
+    const std::u16string whole = u"Integrated Camera: Integrated IR Camera";
+    const std::u16string cut = u"Integrated Camera: Integrated I";
+    const struct {
+        const char* what;
+        std::optional<std::string> descriptors;
+        std::optional<std::string> configuration;  // bConfigurationValue
+        std::u16string name;
+    } cases[] = {
+        {"the association names the function with another string",
+         device() + configuration(1) + association(0, 2, 5) + interface(0, 0, 4), "1", cut},
+        {"the association names it with the interface's string",
+         device() + configuration(1) + association(0, 2, 4) + interface(0, 0, 4), "1", whole},
+        {"the association names nothing", device() + configuration(1) + association(0, 2, 0) + interface(0, 0, 4), "1",
+         whole},
+        {"no association", device() + configuration(1) + interface(0, 0, 4), "1", whole},
+        {"an association of other interfaces", device() + configuration(1) + association(1, 2, 5) + interface(0, 0, 4),
+         "1", whole},
+        {"another string in a configuration that is not active",
+         device() + configuration(2) + association(0, 2, 5) + interface(0, 0, 4) + configuration(1) +
+             association(0, 2, 4) + interface(0, 0, 4),
+         "1", whole},
+        {"the active configuration comes second",
+         device() + configuration(1) + association(0, 2, 4) + interface(0, 0, 4) + configuration(2) +
+             association(0, 2, 4) + interface(0, 0, 4),
+         "2", whole},
+        {"another string in the second configuration, the active one",
+         device() + configuration(1) + interface(0, 0, 4) + configuration(2) + association(0, 2, 5) + interface(0, 0, 4),
+         "2", cut},
+        {"no descriptors", std::nullopt, "1", whole},
+        {"no active configuration", device() + configuration(1) + association(0, 2, 5) + interface(0, 0, 4), "", whole},
+        {"descriptors cut short", (device() + configuration(1) + association(0, 2, 5)).substr(0, 30), "1", whole},
+        {"nonsense", std::string(64, '\xff'), "1", whole},
+    };
+    const std::size_t count = sizeof cases / sizeof cases[0];
+    for (std::size_t i = 0; i < count; ++i) {
+        const fs::path device = usbDevice("3-" + std::to_string(i + 1), "0bda", "58f4", std::string("Integrated Camera"));
+        if (cases[i].descriptors) file(device / "descriptors", *cases[i].descriptors);
+        if (cases[i].configuration) file(device / "bConfigurationValue", *cases[i].configuration + "\n");
+        node(usbInterface(device, "00", std::string("Integrated IR Camera")), "video" + std::to_string(i),
+             "Integrated Camera: Integrated I\n");
+    }
+    const CameraList cameras = list();
+    ASSERT_EQ(cameras.size(), count);
+    for (std::size_t i = 0; i < count; ++i) EXPECT_EQ(cameras[i].name, cases[i].name) << cases[i].what;
+}
+
+TEST(UsbDescriptors, TheStringsOfOneInterfaceInOneConfiguration) {
+    using namespace usb_blobs;
+    const std::string head = device() + configuration(1);
+    std::string manyAssociations = head;
+    for (int i = 0; i < 16; ++i) manyAssociations += association(8, 1, 9);
+    manyAssociations += association(0, 1, 5) + interface(0, 0, 4);
+    const struct {
+        const char* what;
+        std::string bytes;
+        unsigned interface;
+        std::optional<FunctionStrings> strings;
+    } cases[] = {
+        {"association and interface", head + association(0, 2, 5) + interface(0, 0, 4), 0, FunctionStrings{5, 4}},
+        {"the second interface of the association", head + association(0, 2, 5) + interface(1, 0, 6), 1,
+         FunctionStrings{5, 6}},
+        {"the association after the interface", head + interface(0, 0, 4) + association(0, 1, 5), 0,
+         FunctionStrings{5, 4}},
+        {"the first of two associations", head + association(0, 1, 5) + association(0, 1, 7) + interface(0, 0, 4), 0,
+         FunctionStrings{5, 4}},
+        {"a seventeenth association is ignored, as the kernel ignores it", manyAssociations, 0, FunctionStrings{0, 4}},
+        {"alternate setting 0, wherever it stands", head + interface(0, 1, 9) + interface(0, 0, 4), 0,
+         FunctionStrings{0, 4}},
+        {"no such interface", head + interface(1, 0, 4), 0, std::nullopt},
+        {"no such configuration", device() + configuration(2) + interface(0, 0, 4), 0, std::nullopt},
+        {"a descriptor of length 0 ends the walk", head + std::string(2, '\0') + interface(0, 0, 4), 0, std::nullopt},
+        {"a descriptor running past the end", head + interface(0, 0, 4).substr(0, 8), 0, std::nullopt},
+        {"an interface descriptor too short to hold its string", head + bytes({8, 4, 0, 0, 1, 0x0E, 1, 0}), 0,
+         std::nullopt},
+        {"a short association is no association", head + bytes({7, 11, 0, 2, 0x0E, 3, 0}) + interface(0, 0, 4), 0,
+         FunctionStrings{0, 4}},
+        {"no device descriptor", configuration(1) + interface(0, 0, 4), 0, std::nullopt},
+        {"nothing", "", 0, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        const std::optional<FunctionStrings> found = functionStrings(c.bytes, 1, c.interface);
+        ASSERT_EQ(found.has_value(), c.strings.has_value()) << c.what;
+        if (found) {
+            EXPECT_EQ(found->iFunction, c.strings->iFunction) << c.what;
+            EXPECT_EQ(found->iInterface, c.strings->iInterface) << c.what;
+        }
+    }
 }
 
 }  // namespace

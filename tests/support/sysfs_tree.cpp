@@ -65,7 +65,7 @@ void SysfsTreeBuilder::uvcCameras(int count, std::size_t attributeBytes) const {
         char id[8];
         std::snprintf(id, sizeof id, "%04x", i & 0xFFFF);
         const fs::path device =
-            usbDevice("3-" + std::to_string(i + 1), padded("046d"), padded(id), padded("Camera " + std::to_string(i)));
+            usbDevice("3-" + std::to_string(i + 1), "046d", id, padded("Camera " + std::to_string(i)));
         const fs::path interface = usbInterface(device, "00", padded("USB Camera"));
         const std::string name = padded("USB Camera " + std::to_string(i) + ": USB Camera") + "\n";
         node(interface, "video" + std::to_string(2 * i), name, std::string("0"));

@@ -34,8 +34,9 @@ public:
     // `count` UVC cameras, each with a capture node and its metadata twin
     // (video0/video1, video2/video3, ...), named "USB Camera <i>: USB Camera"
     // with vendor 046d and product <i> in hex. With `attributeBytes`, every
-    // attribute that text comes from (name, product, interface, the ids) is
-    // padded to that many bytes, as a doctored tree might be.
+    // attribute that text comes from (name, product, interface; the ids,
+    // which are four hex digits or none, stay as they are) is padded to that
+    // many bytes, as a doctored tree might be.
     void uvcCameras(int count, std::size_t attributeBytes = 0) const;
 
 private:

@@ -4,7 +4,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/videodev2.h>
-#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -18,6 +17,7 @@
 #include <vector>
 
 #include "kernel_name.h"
+#include "usb_descriptors.h"
 #include "utf.h"
 
 namespace {
@@ -38,6 +38,8 @@ struct Moniker {
 struct UsbPlace {
     std::string device;
     std::optional<std::string> interface;
+    std::string idVendor;
+    std::string idProduct;
 };
 
 struct PropertyBag {
@@ -98,11 +100,11 @@ std::size_t pageSize() {
 
 // A sysfs attribute is a regular file of at most one page; anything else in
 // its place (a FIFO, a device, a directory) is an attribute that cannot be
-// read, and of a larger file only the first page is taken.
-std::optional<std::string> readAttribute(const std::string& path) {
+// read, and of a larger file only the first `limit` bytes are taken.
+std::optional<std::string> readAttribute(const std::string& path, std::size_t limit = pageSize()) {
     const Descriptor fd = openIf(path, O_RDONLY, [](const struct stat& s) { return S_ISREG(s.st_mode); });
     if (!fd) return std::nullopt;
-    std::string bytes(pageSize(), '\0');
+    std::string bytes(limit, '\0');
     std::size_t used = 0;
     while (used < bytes.size()) {
         const ssize_t got = ::read(fd.get(), &bytes[used], bytes.size() - used);
@@ -135,8 +137,20 @@ std::string parentOf(const std::string& path) {
     return slash == 0 || slash == std::string::npos ? std::string("/") : path.substr(0, slash);
 }
 
-bool hasUsbIds(const std::string& directory) {
-    return readAttribute(directory + "/idVendor") && readAttribute(directory + "/idProduct");
+// The kernel writes a USB id as `digits` lower-case hexadecimal digits;
+// anything else in its place is no id at all.
+std::optional<std::string> hexAttribute(const std::string& path, std::size_t digits) {
+    std::optional<std::string> text = readLine(path);
+    const auto hex = [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); };
+    if (!text || text->size() != digits || !std::all_of(text->begin(), text->end(), hex)) return std::nullopt;
+    return text;
+}
+
+std::optional<UsbPlace> usbDeviceAt(const std::string& directory, std::optional<std::string> interface) {
+    std::optional<std::string> idVendor = hexAttribute(directory + "/idVendor", 4);
+    std::optional<std::string> idProduct = hexAttribute(directory + "/idProduct", 4);
+    if (!idVendor || !idProduct) return std::nullopt;
+    return UsbPlace{directory, std::move(interface), std::move(*idVendor), std::move(*idProduct)};
 }
 
 // A UVC node's `device` is usually the interface (.../3-2/3-2:1.0) whose
@@ -144,18 +158,56 @@ bool hasUsbIds(const std::string& directory) {
 std::optional<UsbPlace> findUsbDevice(const std::string& node) {
     const std::optional<std::string> device = resolve(node + "/device");
     if (!device) return std::nullopt;
-    if (hasUsbIds(*device)) return UsbPlace{*device, std::nullopt};
-    const std::string parent = parentOf(*device);
-    if (hasUsbIds(parent)) return UsbPlace{parent, *device};
-    return std::nullopt;
+    if (std::optional<UsbPlace> whole = usbDeviceAt(*device, std::nullopt)) return whole;
+    return usbDeviceAt(parentOf(*device), *device);
 }
 
-// What the driver of a USB node meant to call it, as far as sysfs tells.
+// Where a USB device's raw descriptors are read, no more than this is taken:
+// the configurations that come first, and the active one is nearly always
+// the first, fit many times over.
+constexpr std::size_t kDescriptorBytes = 64 * 1024;
+
+// Whether the interface's `interface` attribute is the text that uvcvideo
+// put in the node's name: the driver prefers the interface association's
+// iFunction, whose text sysfs does not show. Where the descriptors cannot be
+// read or make no sense, it is taken to be, as it nearly always is.
+bool nameTakesInterfaceText(const UsbPlace& usb) {
+    const std::optional<std::string> descriptors = readAttribute(usb.device + "/descriptors", kDescriptorBytes);
+    const std::optional<std::string> configuration = readLine(usb.device + "/bConfigurationValue");
+    const std::optional<std::string> interface = hexAttribute(*usb.interface + "/bInterfaceNumber", 2);
+    if (!descriptors || !configuration || !interface) return true;
+    char* end = nullptr;
+    const unsigned long value = std::strtoul(configuration->c_str(), &end, 10);
+    if (configuration->empty() || *end != '\0' || value > 255) return true;
+    const std::optional<FunctionStrings> strings =
+        functionStrings(*descriptors, static_cast<unsigned>(value), static_cast<unsigned>(std::stoul(*interface, nullptr, 16)));
+    return !strings || functionNamedByInterface(*strings);
+}
+
+// What the driver of a USB node meant to call it, as far as sysfs tells;
+// none where the driver named it with a text sysfs does not show.
 std::optional<std::string> intendedName(const std::optional<UsbPlace>& usb) {
     if (!usb) return std::nullopt;
-    return uvcNodeName(readLine(usb->device + "/product"), readLine(usb->device + "/idVendor").value_or(""),
-                       readLine(usb->device + "/idProduct").value_or(""),
-                       usb->interface ? readLine(*usb->interface + "/interface") : std::nullopt);
+    std::optional<std::string> function;
+    if (usb->interface) {
+        if (!nameTakesInterfaceText(*usb)) return std::nullopt;
+        function = readLine(*usb->interface + "/interface");
+    }
+    return uvcNodeName(readLine(usb->device + "/product"), usb->idVendor, usb->idProduct, function);
+}
+
+// The display name carries the sysfs path for whoever reads it, with "%" and
+// "_" written as %25 and %5F: no text from the path ("rapid_capture")
+// can read as an id marker, only the ids the registry writes itself.
+std::string markerFree(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        if (c == '%') out += "%25";
+        else if (c == '_') out += "%5F";
+        else out += c;
+    }
+    return out;
 }
 
 bool isVideoNodeName(const std::string& name) {
@@ -209,16 +261,14 @@ Descriptor openDeviceNode(const std::string& entry, const std::string& name, con
 // A capture node, not an output, memory-to-memory or metadata node. The
 // driver says so when its node opens; otherwise the metadata twin of a UVC
 // camera gives itself away by an index other than 0.
-bool isCaptureNode(const std::string& entry, const std::string& name, const std::string& devRoot) {
+bool isCaptureNode(const std::string& entry, const std::string& name, const std::string& devRoot,
+                   const DeviceQueries& queries) {
     if (const Descriptor fd = openDeviceNode(entry, name, devRoot)) {
-        v4l2_capability capability{};
-        if (::ioctl(fd.get(), VIDIOC_QUERYCAP, &capability) == 0) {
-            const std::uint32_t caps = (capability.capabilities & V4L2_CAP_DEVICE_CAPS) ? capability.device_caps
-                                                                                        : capability.capabilities;
+        if (const std::optional<std::uint32_t> caps = queries.videoCapabilities(fd.get())) {
             const std::uint32_t capture = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_VIDEO_CAPTURE_MPLANE;
             const std::uint32_t notInput = V4L2_CAP_VIDEO_OUTPUT | V4L2_CAP_VIDEO_OUTPUT_MPLANE | V4L2_CAP_VIDEO_M2M |
                                            V4L2_CAP_VIDEO_M2M_MPLANE;
-            return (caps & capture) != 0 && (caps & notInput) == 0;
+            return (*caps & capture) != 0 && (*caps & notInput) == 0;
         }
     }
     const std::optional<std::string> index = readLine(entry + "/index");
@@ -227,8 +277,8 @@ bool isCaptureNode(const std::string& entry, const std::string& name, const std:
 
 }  // namespace
 
-SysfsRegistry::SysfsRegistry(std::string sysRoot, std::string devRoot)
-    : sysRoot_(std::move(sysRoot)), devRoot_(std::move(devRoot)) {}
+SysfsRegistry::SysfsRegistry(std::string sysRoot, std::string devRoot, DeviceQueries queries)
+    : sysRoot_(std::move(sysRoot)), devRoot_(std::move(devRoot)), queries_(std::move(queries)) {}
 
 void SysfsRegistry::initialize() {}
 
@@ -244,7 +294,7 @@ Status SysfsRegistry::createClassEnumerator(Handle, Handle& classEnumerator) {
     if (DIR* dir = ::opendir(classDir.c_str())) {
         while (const dirent* item = ::readdir(dir)) {
             const std::string name = item->d_name;
-            if (isVideoNodeName(name) && isCaptureNode(classDir + "/" + name, name, devRoot_)) {
+            if (isVideoNodeName(name) && isCaptureNode(classDir + "/" + name, name, devRoot_, queries_)) {
                 enumerator->entries.push_back(name);
             }
         }
@@ -275,11 +325,12 @@ Status SysfsRegistry::bindPropertyBag(Handle moniker, Handle& propertyBag) {
 Status SysfsRegistry::displayName(Handle moniker, std::optional<std::u16string>& text) {
     const std::optional<std::string> node = resolve(from<Moniker>(moniker)->entry);
     if (!node) return kNotFound;
-    std::string shown = *node;
+    std::string shown = markerFree(*node);
+    // Ids only ever come from a USB device's own attributes, as Windows puts
+    // them in a USB device's path.
     if (const std::optional<UsbPlace> usb = findUsbDevice(*node)) {
-        const std::string interface = usb->interface ? readLine(*usb->interface + "/bInterfaceNumber").value_or("") : "";
-        shown = "usb#vid_" + readLine(usb->device + "/idVendor").value_or("") + "&pid_" +
-                readLine(usb->device + "/idProduct").value_or("") + "&mi_" + interface + "#" + *node;
+        const std::string interface = usb->interface ? hexAttribute(*usb->interface + "/bInterfaceNumber", 2).value_or("") : "";
+        shown = "usb#vid_" + usb->idVendor + "&pid_" + usb->idProduct + "&mi_" + interface + "#" + shown;
     }
     text = decodeUtf8(shown);
     return kStatusOk;

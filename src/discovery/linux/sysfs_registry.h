@@ -1,9 +1,22 @@
 // The Linux device registry: the kernel's video capture nodes, read through sysfs.
 #pragma once
 
+#include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 
 #include "device_registry.h"
+
+// What the registry asks the kernel through an open device node, beside
+// sysfs: the kernel's own ioctls (kernelQueries), or a test's stand-in.
+struct DeviceQueries {
+    // VIDIOC_QUERYCAP: the capabilities of the node itself (its device_caps
+    // where the driver gives them), or none where it does not answer.
+    std::function<std::optional<std::uint32_t>(int fd)> videoCapabilities;
+};
+
+DeviceQueries kernelQueries();
 
 // Presents /sys/class/video4linux as the video input category. A device's
 // display name carries its USB ids the way Windows writes them
@@ -13,7 +26,8 @@
 // they are.
 class SysfsRegistry final : public DeviceRegistry {
 public:
-    explicit SysfsRegistry(std::string sysRoot = "/sys", std::string devRoot = "/dev");
+    explicit SysfsRegistry(std::string sysRoot = "/sys", std::string devRoot = "/dev",
+                           DeviceQueries queries = kernelQueries());
 
     void initialize() override;
     Status createDeviceEnumerator(Handle& deviceEnumerator) override;
@@ -29,4 +43,5 @@ public:
 private:
     std::string sysRoot_;
     std::string devRoot_;
+    DeviceQueries queries_;
 };

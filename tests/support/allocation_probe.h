@@ -1,0 +1,10 @@
+// The largest single allocation a step makes: a memory bound that tests can
+// check without timing anything. Linked into a test executable, it replaces
+// the global operator new of the whole executable.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+
+// The size of the largest allocation through operator new while `step` ran.
+std::size_t largestAllocationDuring(const std::function<void()>& step);
