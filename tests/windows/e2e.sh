@@ -59,6 +59,21 @@ check "second run: exit 0, silent" quiet_and_zero
 check "second run: only its own report" report_is "$work/devices/CameraInfo.txt" "$expected"
 check "second run: no other file" test "$(ls -A "$work/devices")" = CameraInfo.txt
 
+# Links under the report's name are replaced, never followed.
+mkdir -p "$work/linked" "$work/dangling" "$work/elsewhere"
+printf precious >"$work/elsewhere/precious"
+ln -s "$work/elsewhere/precious" "$work/linked/CameraInfo.txt"
+ln -s "$work/elsewhere/created" "$work/dangling/CameraInfo.txt"
+for case in linked dangling; do
+  run "$work/$case"
+  check "$case: exit 0, silent" quiet_and_zero
+  check "$case: the link is replaced by the report" test -f "$work/$case/CameraInfo.txt" -a ! -L "$work/$case/CameraInfo.txt"
+  check "$case: exact report" report_is "$work/$case/CameraInfo.txt" "$expected"
+  check "$case: no other file" test "$(ls -A "$work/$case")" = CameraInfo.txt
+done
+check "linked: the link's target is untouched" test "$(cat "$work/elsewhere/precious")" = precious
+check "dangling: nothing made where the link pointed" test ! -e "$work/elsewhere/created"
+
 # A driver's code that COM loads into the program must find the error mode
 # that keeps system dialogs away (SEM_FAILCRITICALERRORS,
 # SEM_NOGPFAULTERRORBOX and SEM_NOOPENFILEERRORBOX: 8003). The probe takes

@@ -50,23 +50,96 @@ HANDLE openForReadWrite(const wchar_t* path) {
                        FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-TEST(ReportFile, OthersMayReadAndWriteItWhileItIsOpen) {
-    const std::wstring path = L"shared_report_test.txt";
-    // A file held without sharing refuses a second opener, so the check below
-    // can tell sharing from no sharing.
-    const HANDLE exclusive =
-        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+std::string contentOf(const char* path) {
+    std::string text;
+    if (std::FILE* file = std::fopen(path, "rb")) {
+        char buffer[4096];
+        for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, got);
+        std::fclose(file);
+    }
+    return text;
+}
+
+// Files in the current directory whose names start with `prefix`.
+int filesStartingWith(const wchar_t* prefix) {
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW((std::wstring(prefix) + L"*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return 0;
+    int count = 0;
+    do ++count;
+    while (FindNextFileW(search, &found));
+    FindClose(search);
+    return count;
+}
+
+Json::Value smallReport() {
+    Json::Value document;
+    document[0]["name"] = "Integrated Camera";
+    document[0]["vid"] = "0bda";
+    document[0]["pid"] = "58f4";
+    return document;
+}
+
+TEST(ReportFile, OthersMayReadAndWriteWhatIsBeingWritten) {
+    // A file held without sharing refuses a second opener, so the checks
+    // below can tell sharing from no sharing.
+    const HANDLE exclusive = CreateFileW(L"shared_report_test.txt", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(exclusive, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(openForReadWrite(path.c_str()), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(openForReadWrite(L"shared_report_test.txt"), INVALID_HANDLE_VALUE);
     CloseHandle(exclusive);
 
-    std::FILE* report = openReportFile("shared_report_test.txt");
-    ASSERT_NE(report, nullptr);
-    const HANDLE other = openForReadWrite(path.c_str());
+    std::string created;
+    std::FILE* sibling = createReportSibling("shared_report_test.txt", created);
+    ASSERT_NE(sibling, nullptr);
+    EXPECT_EQ(created.rfind(".shared_report_test.txt.", 0), 0u) << created;
+    const std::wstring wideCreated(created.begin(), created.end());
+    const HANDLE other = openForReadWrite(wideCreated.c_str());
     EXPECT_NE(other, INVALID_HANDLE_VALUE);
     if (other != INVALID_HANDLE_VALUE) CloseHandle(other);
-    std::fclose(report);
-    DeleteFileW(path.c_str());
+    std::fclose(sibling);
+    DeleteFileW(wideCreated.c_str());
+
+    std::FILE* inPlace = openReportInPlace("shared_report_test.txt");
+    ASSERT_NE(inPlace, nullptr);
+    const HANDLE another = openForReadWrite(L"shared_report_test.txt");
+    EXPECT_NE(another, INVALID_HANDLE_VALUE);
+    if (another != INVALID_HANDLE_VALUE) CloseHandle(another);
+    std::fclose(inPlace);
+    DeleteFileW(L"shared_report_test.txt");
+}
+
+TEST(ReportFile, AReadOnlyFileIsReplaced) {
+    const char* path = "read_only_report_test.txt";
+    { std::FILE* old = std::fopen(path, "wb"); ASSERT_NE(old, nullptr); std::fputs("old", old); std::fclose(old); }
+    ASSERT_TRUE(SetFileAttributesW(L"read_only_report_test.txt", FILE_ATTRIBUTE_READONLY));
+    EXPECT_TRUE(writeReportFile(path, smallReport()));
+    EXPECT_EQ(contentOf(path), toStyledText(smallReport()));
+    EXPECT_EQ(filesStartingWith(L".read_only_report_test.txt"), 0);
+    SetFileAttributesW(L"read_only_report_test.txt", FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(L"read_only_report_test.txt");
+}
+
+TEST(ReportFile, AnOldReportHeldOpenIsWrittenInPlace) {
+    const char* path = "held_report_test.txt";
+    { std::FILE* old = std::fopen(path, "wb"); ASSERT_NE(old, nullptr); std::fputs(std::string(5000, '#').c_str(), old); std::fclose(old); }
+    // Held as a viewer holds it: others may read and write, not delete or rename it.
+    const HANDLE held = CreateFileW(L"held_report_test.txt", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(writeReportFile(path, smallReport()));
+    EXPECT_EQ(contentOf(path), toStyledText(smallReport()));
+    EXPECT_EQ(filesStartingWith(L".held_report_test.txt"), 0);
+    CloseHandle(held);
+    DeleteFileW(L"held_report_test.txt");
+}
+
+TEST(ReportFile, ADirectoryInTheReportsPlaceIsLeftAndNothingIsLeftBeside) {
+    ASSERT_TRUE(CreateDirectoryW(L"dir_report_test.txt", nullptr));
+    EXPECT_FALSE(writeReportFile("dir_report_test.txt", smallReport()));
+    EXPECT_EQ(GetFileAttributesW(L"dir_report_test.txt") & FILE_ATTRIBUTE_DIRECTORY, DWORD{FILE_ATTRIBUTE_DIRECTORY});
+    EXPECT_EQ(filesStartingWith(L".dir_report_test.txt"), 0);
+    RemoveDirectoryW(L"dir_report_test.txt");
 }
 
 // The report's conversion is the platform's own here; the project's own
