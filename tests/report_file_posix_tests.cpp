@@ -204,6 +204,21 @@ TEST_F(ReportPlace, ADirectoryClosedToWritingGetsTheReportInPlaceNeverThroughALi
     EXPECT_TRUE(fs::is_symlink(linked / "CameraInfo.txt"));
 }
 
+// A stream whose first write fails and whose later ones succeed, as a disk
+// that fills and then has room again.
+TEST(ReportText, AFailedWriteIsNotForgottenByLaterOnes) {
+    int writes = 0;
+    cookie_io_functions_t io{};
+    io.write = [](void* cookie, const char*, std::size_t size) -> ssize_t {
+        return (*static_cast<int*>(cookie))++ == 0 ? -1 : static_cast<ssize_t>(size);
+    };
+    std::FILE* stream = ::fopencookie(&writes, "w", io);
+    ASSERT_NE(stream, nullptr);
+    EXPECT_FALSE(writeStyledText(bigReport(), stream));
+    std::fclose(stream);
+    EXPECT_GT(writes, 2) << "the writes after the failed one went on";
+}
+
 class ReportFifo : public OnDisk {
 protected:
     void SetUp() override {

@@ -6,6 +6,7 @@
 #include <iterator>
 #include <random>
 
+#include "allocation_probe.h"
 #include "camera_report.h"
 #include "report_oracle.h"
 
@@ -160,6 +161,19 @@ TEST(ReportFile, WrittenPieceByPieceItIsTheSameText) {
         EXPECT_EQ(written.size(), text.size());
         EXPECT_TRUE(written == text);
     }
+}
+
+TEST(ReportFile, ALargeReportIsNeverHeldWhole) {
+    const CameraList cameras(20000, CameraInfo{u"A camera with a name", u"046d", u"0825"});
+    const Json::Value document = buildCameraReport(cameras, static_cast<std::int32_t>(cameras.size()));
+    std::FILE* file = std::tmpfile();
+    ASSERT_NE(file, nullptr);
+    bool written = false;
+    const std::size_t largest = largestAllocationDuring([&] { written = writeStyledText(document, file); });
+    std::fclose(file);
+    EXPECT_TRUE(written);
+    // Pieces of 64 KiB at most, of a report of 1.7 MB.
+    EXPECT_LE(largest, 64u * 1024 + 1);
 }
 
 TEST(ReportFile, ReplacesALongerFileAndKeepsLineFeeds) {

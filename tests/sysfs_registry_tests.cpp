@@ -2,9 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <linux/videodev2.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 #include <cstdlib>
 #include <filesystem>
@@ -271,6 +276,38 @@ TEST_F(SysfsTree, AttributesThatAreNotFilesAreUnreadableAndNeverBlock) {
     EXPECT_EQ(cameras[2].vid, u"");  // without both ids it is no USB device
     EXPECT_EQ(cameras[3].name, u"Product D");
     EXPECT_EQ(cameras[4].name, u"Device node FIFO");
+}
+
+TEST_F(SysfsTree, WhatIsNotAFileOrTheNodesOwnDeviceIsNeverOpened) {
+    // Opening a FIFO is a deed of its own: a writer waiting on it would be let
+    // through. The registry looks before it opens.
+    const fs::path named = node(usbInterface(usbDevice("3-1", "aaaa", "bbbb", std::string("Product")), "00"), "video0", "");
+    tree().fifo(named / "name");
+    const fs::path platform = node(sys() / "devices/platform/p", "video1", "Platform\n", std::string("0"), false);
+    file(platform / "dev", "81:1\n");
+    tree().fifo(dev() / "video1");
+    std::vector<std::thread> writers;
+    std::atomic<int> through{0};
+    for (const fs::path& fifo : {named / "name", dev() / "video1"}) {
+        writers.emplace_back([fifo, &through] {
+            const int fd = ::open(fifo.c_str(), O_WRONLY);  // waits for a reader
+            ++through;
+            if (fd >= 0) ::close(fd);
+        });
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the writers are waiting by now
+    const CameraList cameras = list();
+    // A writer let through needs a moment to say so; one still waiting never does.
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(through.load(), 0) << "a FIFO was opened";
+    for (const fs::path& fifo : {named / "name", dev() / "video1"}) {
+        const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);  // lets the writers go
+        if (reader >= 0) ::close(reader);
+    }
+    for (std::thread& writer : writers) writer.join();
+    ASSERT_EQ(cameras.size(), 2u);
+    EXPECT_EQ(cameras[0].name, u"Product");
+    EXPECT_EQ(cameras[1].name, u"Platform");
 }
 
 TEST_F(SysfsTree, UsbIdsAreOnlyTheKernelsFourHexDigits) {

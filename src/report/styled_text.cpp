@@ -49,10 +49,14 @@ public:
         text_.resize(used_);
         return std::move(text_);
     }
-    // Hands what is held on to the file; false once any write fell short.
+    // Hands what is held on to the file; false once any write failed.
     bool flush() {
-        if (used_ > 0) written_ = std::fwrite(text_.data(), 1, used_, file_) == used_ && written_;
+        if (used_ > 0 && std::fwrite(text_.data(), 1, used_, file_) != used_) written_ = false;
         used_ = 0;
+        // stdio takes bytes into a buffer of its own and may fail to pass them
+        // on later, while fwrite still counted them: its error indicator is
+        // what remembers that.
+        if (std::ferror(file_) != 0) written_ = false;
         return written_;
     }
 

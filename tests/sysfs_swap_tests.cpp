@@ -1,0 +1,68 @@
+// What is opened may not be what was looked at a moment before: this test
+// executable's own `open` swaps a file for a FIFO between the registry's look
+// and its open, as a process racing it could, every time.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "on_disk.h"
+#include "sysfs_registry.h"
+#include "sysfs_tree.h"
+#include "video_input_devices.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string swapAt;    // the path whose next open finds...
+std::string swapWith;  // ...this, renamed over it first
+
+}  // namespace
+
+// Every `open` of this executable, the registry's included, comes here.
+extern "C" int open(const char* path, int flags, ...) {
+    mode_t mode = 0;
+    if ((flags & O_CREAT) != 0 || (flags & O_TMPFILE) == O_TMPFILE) {
+        va_list more;
+        va_start(more, flags);
+        mode = static_cast<mode_t>(va_arg(more, unsigned));
+        va_end(more);
+    }
+    if (!swapAt.empty() && swapAt == path) {
+        std::rename(swapWith.c_str(), path);
+        swapAt.clear();
+    }
+    return static_cast<int>(::syscall(SYS_openat, AT_FDCWD, path, flags, mode));
+}
+
+namespace {
+
+class SwappedTree : public OnDisk {};
+
+TEST_F(SwappedTree, AnAttributeThatIsAFifoWhenOpenedIsNotRead) {
+    const SysfsTreeBuilder tree(root() / "sys");
+    const fs::path capture =
+        tree.node(tree.usbInterface(tree.usbDevice("3-1", "1a2b", "3c4d", std::string("Product")), "00"), "video0",
+                  "Looked at\n");
+    tree.fifo(root() / "fifo");
+    swapWith = (root() / "fifo").string();
+    swapAt = (capture / "name").string();
+
+    SysfsRegistry registry((root() / "sys").string(), (root() / "dev").string());
+    CameraList cameras;
+    listVideoInputDevices(registry, cameras);
+    EXPECT_TRUE(swapAt.empty()) << "the name was never opened";
+    EXPECT_TRUE(fs::is_fifo(capture / "name"));
+    ASSERT_EQ(cameras.size(), 1u);
+    EXPECT_EQ(cameras[0].name, u"Product") << "a name read from what was swapped in";
+}
+
+}  // namespace
