@@ -1,0 +1,334 @@
+// The media graph rules alone: which capture nodes stand for which cameras,
+// over graphs made here and over the graphs of real machines.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "media_ctl_dump.h"
+#include "media_graph.h"
+
+namespace {
+
+// Builds a graph the way a driver does: entities with their pads, then links.
+class GraphBuilder {
+public:
+    // An entity with pads from `pads` ('i' sink, 'o' source); answers its id.
+    std::uint32_t entity(const std::string& name, std::uint32_t function, const std::string& pads) {
+        const std::uint32_t id = next_++;
+        topology_.entities.push_back({id, name, function});
+        for (std::size_t i = 0; i < pads.size(); ++i) {
+            const std::uint32_t pad = next_++;
+            topology_.pads.push_back({pad, id, pads[i] == 'i' ? media::kPadSink : media::kPadSource});
+            pads_[{id, i}] = pad;
+        }
+        return id;
+    }
+    // A capture node's entity and its interface, device number 81:minor.
+    std::uint32_t node(const std::string& name, std::uint32_t minor, const std::string& pads = "i") {
+        const std::uint32_t id = entity(name, media::kFunctionVideoNode, pads);
+        const std::uint32_t interface = next_++;
+        topology_.interfaces.push_back({interface, 0x200, 81, minor});
+        topology_.links.push_back({next_++, interface, id, media::kInterfaceLink | media::kLinkEnabled});
+        return id;
+    }
+    // A data link from a source pad to a sink pad; disabled unless said.
+    void link(std::uint32_t from, std::size_t fromPad, std::uint32_t to, std::size_t toPad, std::uint32_t flags = 0) {
+        topology_.links.push_back({next_++, pads_.at({from, fromPad}), pads_.at({to, toPad}), flags});
+    }
+    void rawLink(std::uint32_t source, std::uint32_t sink, std::uint32_t flags) {
+        topology_.links.push_back({next_++, source, sink, flags});
+    }
+    std::uint32_t pad(std::uint32_t entity, std::size_t index) const { return pads_.at({entity, index}); }
+    MediaTopology& topology() { return topology_; }
+
+private:
+    MediaTopology topology_;
+    std::map<std::pair<std::uint32_t, std::size_t>, std::uint32_t> pads_;
+    std::uint32_t next_ = 1;
+};
+
+constexpr std::uint32_t kSensor = media::kFunctionCameraSensor;
+constexpr std::uint32_t kBridge = 0x00005002;  // MEDIA_ENT_F_VID_IF_BRIDGE
+constexpr std::uint32_t kIsp = 0x00004009;     // MEDIA_ENT_F_PROC_VIDEO_ISP
+
+CaptureNode captureNode(std::uint32_t minor, bool onUsb = false) { return CaptureNode{{{81u, minor}}, onUsb}; }
+
+// The entries as text: a sensor by its model, a node as /dev/videoN.
+std::vector<std::string> entries(const std::vector<CaptureNode>& nodes, const std::vector<MediaTopology>& graphs) {
+    std::vector<std::string> out;
+    for (const CameraSlot& slot : camerasOfNodes(nodes, graphs)) {
+        if (!slot.graph) {
+            out.push_back("/dev/video" + std::to_string(nodes[slot.node].number ? nodes[slot.node].number->second : 999));
+            continue;
+        }
+        for (const MediaEntity& e : graphs[*slot.graph].entities)
+            if (e.id == slot.sensor) out.push_back(sensorModel(e.name));
+    }
+    return out;
+}
+
+using Names = std::vector<std::string>;
+
+TEST(MediaGraph, SensorsTakeThePlaceOfTheNodesTheyReach) {
+    GraphBuilder g;
+    const auto front = g.entity("ov01a10 3-0036", kSensor, "o");
+    const auto rear = g.entity("ov2740 14-0036", kSensor, "o");
+    const auto csi = g.entity("CSI2 0", kBridge, "ioo");
+    g.link(front, 0, csi, 0);
+    g.link(rear, 0, csi, 0);
+    const auto a = g.node("Capture 0", 0), b = g.node("Capture 1", 1);
+    g.link(csi, 1, a, 0);
+    g.link(csi, 2, b, 0);
+    // Both sensors share both nodes: each once, where the first node stood, by name.
+    EXPECT_EQ(entries({captureNode(0), captureNode(1)}, {g.topology()}), (Names{"ov01a10", "ov2740"}));
+    // Without the first node, in the second's place.
+    EXPECT_EQ(entries({captureNode(1)}, {g.topology()}), (Names{"ov01a10", "ov2740"}));
+}
+
+TEST(MediaGraph, SensorsOfOneNameGoByEntityId) {
+    GraphBuilder g;
+    const auto node = g.node("Capture", 0);
+    const auto mux = g.entity("mux", 0x00005001, "iio");
+    const auto second = g.entity("imx219 10-0010", kSensor, "o");  // made first: the lower id
+    const auto first = g.entity("imx219 10-0010", kSensor, "o");
+    g.link(second, 0, mux, 1, media::kLinkEnabled);
+    g.link(first, 0, mux, 0, media::kLinkEnabled);
+    g.link(mux, 2, node, 0, media::kLinkEnabled);
+    const std::vector<CameraSlot> slots = camerasOfNodes({captureNode(0)}, {g.topology()});
+    ASSERT_EQ(slots.size(), 2u);
+    EXPECT_EQ(slots[0].sensor, second);
+    EXPECT_EQ(slots[1].sensor, first);
+}
+
+TEST(MediaGraph, WhatFeedsANodeDecidesWhetherItIsListed) {
+    const struct Case {
+        const char* what;
+        std::function<void(GraphBuilder&, std::uint32_t node)> upstream;
+        Names entries;
+    } cases[] = {
+        {"nothing upstream (vivid)", [](GraphBuilder&, std::uint32_t) {}, {"/dev/video5"}},
+        {"a sensor behind an external ISP chip and a receiver",
+         [](GraphBuilder& g, std::uint32_t node) {
+             const auto s = g.entity("jt8ew9 pixel_array 0-0010", kSensor, "o");
+             const auto isp = g.entity("external isp", kIsp, "io");
+             const auto csi = g.entity("csi", kBridge, "io");
+             g.link(s, 0, isp, 0);
+             g.link(isp, 1, csi, 0);
+             g.link(csi, 1, node, 0);
+         },
+         {"jt8ew9"}},
+        {"a sensor and memory (rkisp1's parameters)",
+         [](GraphBuilder& g, std::uint32_t node) {
+             const auto s = g.entity("ov4689 1-0036", kSensor, "o");
+             const auto params = g.entity("params", media::kFunctionVideoNode, "o");
+             const auto isp = g.entity("isp", kIsp, "iio");
+             g.link(s, 0, isp, 0);
+             g.link(params, 0, isp, 1, media::kLinkEnabled);
+             g.link(isp, 2, node, 0);
+         },
+         {"ov4689"}},
+        {"memory alone (an ISP's output)",
+         [](GraphBuilder& g, std::uint32_t node) {
+             const auto input = g.entity("isp0-output0", media::kFunctionVideoNode, "o");
+             const auto isp = g.entity("isp0", kIsp, "io");
+             g.link(input, 0, isp, 0, media::kLinkEnabled);
+             g.link(isp, 1, node, 0, media::kLinkEnabled);
+         },
+         {}},
+        {"a receiver with nothing connected",
+         [](GraphBuilder& g, std::uint32_t node) {
+             const auto csi = g.entity("CSI2 2", kBridge, "io");
+             g.link(csi, 1, node, 0);
+         },
+         {}},
+        {"an HDMI-to-CSI-2 bridge (a source without sink pads)",
+         [](GraphBuilder& g, std::uint32_t node) {
+             const auto hdmi = g.entity("tc358743 1-000f", kBridge, "o");
+             const auto csi = g.entity("csi", kBridge, "io");
+             g.link(hdmi, 0, csi, 0, media::kLinkEnabled);
+             g.link(csi, 1, node, 0, media::kLinkEnabled);
+         },
+         {"/dev/video5"}},
+        {"a TV decoder with its inputs",
+         [](GraphBuilder& g, std::uint32_t node) {
+             const auto connector = g.entity("Composite", 0x00030002, "o");  // MEDIA_ENT_F_CONN_COMPOSITE
+             const auto decoder = g.entity("tvp5150 1-005c", media::kFunctionAnalogDecoder, "io");
+             g.link(connector, 0, decoder, 0, media::kLinkEnabled);
+             g.link(decoder, 1, node, 0, media::kLinkEnabled);
+         },
+         {"/dev/video5"}},
+        {"a tuner", [](GraphBuilder& g, std::uint32_t node) {
+             const auto tuner = g.entity("tuner", media::kFunctionTuner, "io");
+             g.link(tuner, 1, node, 0);
+         },
+         {"/dev/video5"}},
+        {"a cycle of receivers with a sensor behind it",
+         [](GraphBuilder& g, std::uint32_t node) {
+             const auto s = g.entity("imx708", kSensor, "o");
+             const auto a = g.entity("a", kBridge, "iio");
+             const auto b = g.entity("b", kBridge, "io");
+             g.link(s, 0, a, 0);
+             g.link(b, 1, a, 1);
+             g.link(a, 2, b, 0);
+             g.link(b, 1, node, 0);
+         },
+         {"imx708"}},
+        {"a cycle with nothing behind it",
+         [](GraphBuilder& g, std::uint32_t node) {
+             const auto a = g.entity("a", kBridge, "iio");
+             g.link(a, 2, a, 1);  // a self-link
+             g.link(a, 2, node, 0);
+         },
+         {}},
+        {"a sensor tied to the node by an ancillary link only",
+         [](GraphBuilder& g, std::uint32_t node) {
+             const auto s = g.entity("Sensor A", kSensor, "o");
+             g.rawLink(s, node, media::kAncillaryLink);
+         },
+         {"/dev/video5"}},
+        {"links to pads and entities the graph does not hold",
+         [](GraphBuilder& g, std::uint32_t node) {
+             g.rawLink(999999, g.pad(node, 0), 0);
+             const auto csi = g.entity("csi", kBridge, "io");
+             g.link(csi, 1, node, 0);
+             g.rawLink(g.pad(csi, 1), 888888, 0);
+             g.rawLink(777777, g.pad(csi, 0), 0);
+         },
+         {}},
+    };
+    for (const Case& c : cases) {
+        GraphBuilder g;
+        const auto node = g.node("Capture", 5);
+        c.upstream(g, node);
+        EXPECT_EQ(entries({captureNode(5)}, {g.topology()}), c.entries) << c.what;
+    }
+}
+
+TEST(MediaGraph, NodesTheGraphsDoNotSpeakForAreListed) {
+    GraphBuilder g;
+    const auto s = g.entity("Camera 1", kSensor, "o");  // uvcvideo's camera terminal
+    const auto node = g.node("HD Webcam: HD Webcam", 0);
+    g.link(s, 0, node, 0, media::kLinkEnabled);
+    const std::vector<CaptureNode> nodes = {
+        captureNode(0, /*onUsb=*/true), CaptureNode{std::nullopt, false}, captureNode(7)};
+    EXPECT_EQ(entries(nodes, {g.topology()}), (Names{"/dev/video0", "/dev/video999", "/dev/video7"}));
+    // An interface linked to an entity the graph does not hold speaks for nothing.
+    GraphBuilder h;
+    h.topology().interfaces.push_back({100, 0x200, 81, 3});
+    h.rawLink(100, 12345, media::kInterfaceLink);
+    EXPECT_EQ(entries({captureNode(3)}, {h.topology()}), (Names{"/dev/video3"}));
+}
+
+TEST(MediaGraph, EachGraphHasSensorsOfItsOwn) {
+    // Two instances of one driver: the same entity ids, names and shapes.
+    std::vector<MediaTopology> graphs;
+    for (std::uint32_t minor : {0u, 1u}) {
+        GraphBuilder g;
+        const auto s = g.entity("Sensor A", kSensor, "o");
+        const auto node = g.node("Raw Capture 0", minor);
+        g.link(s, 0, node, 0, media::kLinkEnabled);
+        graphs.push_back(g.topology());
+    }
+    const std::vector<CameraSlot> slots = camerasOfNodes({captureNode(0), captureNode(1)}, graphs);
+    ASSERT_EQ(slots.size(), 2u);
+    EXPECT_EQ(slots[0].graph, std::optional<std::size_t>(0));
+    EXPECT_EQ(slots[1].graph, std::optional<std::size_t>(1));
+}
+
+TEST(MediaGraph, TenThousandEntities) {
+    GraphBuilder g;
+    const auto sensor = g.entity("long 1-0010", kSensor, "o");
+    std::uint32_t last = sensor;
+    std::size_t lastPad = 0;
+    for (int i = 0; i < 10000; ++i) {
+        const auto stage = g.entity("stage " + std::to_string(i), 0x00004005, "io");
+        g.link(last, lastPad, stage, 0);
+        last = stage;
+        lastPad = 1;
+    }
+    std::vector<CaptureNode> nodes;
+    for (std::uint32_t minor = 0; minor < 50; ++minor) {
+        const auto node = g.node("Capture " + std::to_string(minor), minor);
+        g.link(last, 1, node, 0);
+        nodes.push_back(captureNode(minor));
+    }
+    EXPECT_EQ(entries(nodes, {g.topology()}), (Names{"long"}));
+}
+
+TEST(MediaGraph, ASensorIsNamedAfterItsModel) {
+    const struct {
+        const char* entity;
+        const char* model;
+    } cases[] = {
+        {"ov2740 14-0036", "ov2740"},
+        {"jt8ew9 pixel_array 0-0010", "jt8ew9"},
+        {"imx219 10-0010", "imx219"},
+        {"ov5693 2-0036 extra", "ov5693"},
+        {"Sensor A", "Sensor A"},
+        {"imx708", "imx708"},
+        {"RGB/YUV Input", "RGB/YUV Input"},
+        {"ov2740 14-0036x", "ov2740 14-0036x"},  // not an I2C device's name
+        {"ov2740 14-036", "ov2740 14-036"},
+        {"ov2740 14-00360", "ov2740 14-00360"},
+        {"ov2740 14-003A", "ov2740 14-003A"},    // the kernel writes lower case
+        {"ov2740 -0036", "ov2740 -0036"},
+        {"ov2740 x14-0036", "ov2740 x14-0036"},
+        {" 1-0036", " 1-0036"},                  // nothing before the space
+        {"", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(sensorModel(c.entity), c.model) << c.entity;
+}
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string trimmed(const std::string& text) {
+    const std::size_t first = text.find_first_not_of(" \t");
+    if (first == std::string::npos) return "";
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+std::vector<std::string> split(const std::string& text, char separator) {
+    std::vector<std::string> parts;
+    std::istringstream in(text);
+    for (std::string part; std::getline(in, part, separator);) {
+        if (!trimmed(part).empty()) parts.push_back(trimmed(part));
+    }
+    return parts;
+}
+
+TEST(MediaGraph, TheGraphsOfRealMachines) {
+    const std::string data = CAMERA_INFO_MEDIA_DATA;
+    std::istringstream table(slurp(data + "/topologies.cases"));
+    int machines = 0;
+    for (std::string line; std::getline(table, line);) {
+        if (trimmed(line).empty() || trimmed(line)[0] == '#') continue;
+        std::vector<std::string> fields;
+        std::istringstream in(line);
+        for (std::string field; std::getline(in, field, '|');) fields.push_back(trimmed(field));
+        fields.resize(4);
+        const std::string text = slurp(data + "/topologies/" + fields[0]);
+        ASSERT_FALSE(text.empty()) << fields[0];
+        const auto sections = dumpSections(text);
+        ASSERT_EQ(sections.count(fields[1]), 1u) << fields[0] << " has no part " << fields[1];
+        const std::vector<MediaTopology> graphs = parseMediaCtl(sections.at(fields[1]));
+        ASSERT_FALSE(graphs.empty()) << fields[0] << " " << fields[1];
+        std::vector<CaptureNode> nodes;
+        for (std::string name : split(fields[2], ' ')) {
+            const bool onUsb = name.rfind("usb:", 0) == 0;
+            if (onUsb) name.erase(0, 4);
+            nodes.push_back(CaptureNode{dumpedNodeNumber("/dev/" + name), onUsb});
+        }
+        EXPECT_EQ(entries(nodes, graphs), split(fields[3], ',')) << line;
+        ++machines;
+    }
+    EXPECT_EQ(machines, 10);
+}
+
+}  // namespace
