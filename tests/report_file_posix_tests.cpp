@@ -115,7 +115,10 @@ TEST_F(ReportPlace, WhateverStandsUnderTheNameIsReplacedNeverFollowed) {
             const fs::file_status status = fs::symlink_status(report());
             EXPECT_EQ(status.type(), fs::file_type::regular);
             EXPECT_EQ(status.permissions(), expectedMode);
-            EXPECT_EQ(slurp(report()), text);
+            // Read only what is a file: a link left to a FIFO would hold the test.
+            if (status.type() == fs::file_type::regular) {
+                EXPECT_EQ(slurp(report()), text);
+            }
         }
         if (c.after) c.after(*this);
     }

@@ -13,6 +13,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <fstream>
 
 #include "allocation_probe.h"
@@ -422,11 +423,14 @@ protected:
     // Answers `caps` for the device `answering`, nothing for any other.
     static DeviceQueries answering(dev_t answering, std::uint32_t caps) {
         return DeviceQueries{[answering, caps](int fd) -> std::optional<std::uint32_t> {
-            struct stat seen {};
-            if (::fstat(fd, &seen) != 0 || !S_ISCHR(seen.st_mode) || seen.st_rdev != answering) return std::nullopt;
-            return caps;
-        }};
+                                 struct stat seen {};
+                                 if (::fstat(fd, &seen) != 0 || !S_ISCHR(seen.st_mode) || seen.st_rdev != answering)
+                                     return std::nullopt;
+                                 return caps;
+                             },
+                             noGraphs};
     }
+    static std::optional<MediaTopology> noGraphs(int) { return std::nullopt; }
     std::vector<std::u16string> namesWith(const DeviceQueries& queries) {
         std::vector<std::u16string> names;
         for (const CameraInfo& camera : listWith(queries)) names.push_back(camera.name);
@@ -449,7 +453,7 @@ TEST_F(DeviceNodes, OnlyTheNodeWithTheEntrysNumberAnswers) {
         struct stat seen {};
         if (::fstat(fd, &seen) != 0) return std::nullopt;
         return V4L2_CAP_VIDEO_CAPTURE;  // whatever was opened says it captures
-    }};
+    }, noGraphs};
     EXPECT_EQ(namesWith(both), (std::vector<std::u16string>{u"video0", u"video1"}));
 }
 
@@ -627,6 +631,144 @@ TEST(UsbDescriptors, TheStringsOfOneInterfaceInOneConfiguration) {
             EXPECT_EQ(found->iFunction, c.strings->iFunction) << c.what;
             EXPECT_EQ(found->iInterface, c.strings->iInterface) << c.what;
         }
+    }
+}
+
+// Media devices stand in through links to the machine's own character
+// devices, as video nodes do; a stand-in for MEDIA_IOC_G_TOPOLOGY answers
+// each with a graph of the test's, and counts how often it is asked.
+class MediaDevices : public DeviceNodes {
+protected:
+    // A node of a platform device, which is no USB device; its number is
+    // 81:<minor>, and nothing in /dev answers for it.
+    fs::path platformNode(const std::string& parent, unsigned minor, const std::string& name) {
+        const fs::path dir = node(sys() / "devices/platform" / parent, "video" + std::to_string(minor), name + "\n");
+        file(dir / "dev", "81:" + std::to_string(minor) + "\n");
+        return dir;
+    }
+    // /sys/bus/media/devices/<name> whose device node is `target`.
+    void mediaDevice(const std::string& name, const std::string& number, const std::string& target) {
+        const fs::path dir = sys() / "devices/platform/isys" / name;
+        file(dir / "dev", number + "\n");
+        fs::create_directories(sys() / "bus/media/devices");
+        fs::create_directory_symlink(fs::relative(dir, sys() / "bus/media/devices"), sys() / "bus/media/devices" / name);
+        link("char/" + number, target);
+    }
+    DeviceQueries graphs(std::map<dev_t, MediaTopology> byDevice) {
+        return DeviceQueries{[](int) { return std::optional<std::uint32_t>(); },
+                             [this, byDevice](int fd) -> std::optional<MediaTopology> {
+                                 ++reads;
+                                 struct stat seen {};
+                                 if (::fstat(fd, &seen) != 0) return std::nullopt;
+                                 const auto found = byDevice.find(seen.st_rdev);
+                                 if (found == byDevice.end()) return std::nullopt;
+                                 return found->second;
+                             }};
+    }
+    // A CSI-2 receiver with `sensor` on it, feeding the nodes 81:<minors>.
+    static MediaTopology receiverGraph(const std::string& sensor, std::vector<std::uint32_t> minors) {
+        MediaTopology t;
+        std::uint32_t next = 1;
+        const auto entity = [&](const std::string& name, std::uint32_t function) {
+            t.entities.push_back({next, name, function});
+            return next++;
+        };
+        const auto pad = [&](std::uint32_t entity, std::uint32_t flags) {
+            t.pads.push_back({next, entity, flags});
+            return next++;
+        };
+        const std::uint32_t csi = entity("CSI2 0", 0x00005002);
+        const std::uint32_t csiIn = pad(csi, media::kPadSink);
+        if (!sensor.empty()) {
+            const std::uint32_t s = entity(sensor, media::kFunctionCameraSensor);
+            t.links.push_back({next++, pad(s, media::kPadSource), csiIn, 0});
+        }
+        for (const std::uint32_t minor : minors) {
+            const std::uint32_t capture = entity("Capture " + std::to_string(minor), media::kFunctionVideoNode);
+            t.links.push_back({next++, pad(csi, media::kPadSource), pad(capture, media::kPadSink), 0});
+            t.interfaces.push_back({next, 0x200, 81, minor});
+            t.links.push_back({next + 1, next, capture, media::kInterfaceLink});
+            next += 2;
+        }
+        return t;
+    }
+    int reads = 0;
+};
+
+TEST_F(MediaDevices, SensorsStandInThePlaceOfTheNodesTheyFeed) {
+    const fs::path webcam = usbDevice("3-1", "0bda", "58f4", std::string("Webcam"));
+    const fs::path uvc = node(usbInterface(webcam, "00"), "video0", "Webcam: Webcam\n");
+    file(uvc / "dev", "81:0\n");
+    for (unsigned minor = 1; minor <= 4; ++minor) platformNode("isys", minor, "Intel IPU6 ISYS Capture " + std::to_string(minor));
+    platformNode("vivid.0", 5, "vivid-000-vid-cap");
+    mediaDevice("media0", "1:3", "/dev/null");
+    mediaDevice("media1", "1:5", "/dev/zero");
+    // The webcam's own graph would call it after its camera terminal.
+    const DeviceQueries queries = graphs({{makedev(1, 3), receiverGraph("ov2740 14-0036", {1, 2})},
+                                          {makedev(1, 5), receiverGraph("Camera 1", {0})}});
+    const CameraList cameras = listWith(queries);
+    ASSERT_EQ(cameras.size(), 5u);
+    EXPECT_EQ(cameras[0].name, u"Webcam: Webcam");
+    EXPECT_EQ(cameras[0].vid, u"0bda");
+    EXPECT_EQ(cameras[1].name, u"ov2740");
+    EXPECT_EQ(cameras[1].vid, u"");
+    EXPECT_EQ(cameras[1].pid, u"");
+    EXPECT_EQ(cameras[2].name, u"Intel IPU6 ISYS Capture 3");  // in no graph: as it is
+    EXPECT_EQ(cameras[3].name, u"Intel IPU6 ISYS Capture 4");
+    EXPECT_EQ(cameras[4].name, u"vivid-000-vid-cap");
+    EXPECT_EQ(reads, 2) << "each media device is read once";
+}
+
+TEST_F(MediaDevices, NodesOfAGraphThatCannotBeReadStayAsTheyAre) {
+    for (unsigned minor = 0; minor < 3; ++minor) platformNode("isys", minor, "Capture " + std::to_string(minor));
+    mediaDevice("media0", "1:3", "/dev/zero");  // the wrong device: never asked
+    mediaDevice("media1", "1:7", "/dev/full");  // asked, and it does not answer
+    const CameraList cameras = listWith(graphs({{makedev(1, 3), receiverGraph("ov2740 14-0036", {0, 1, 2})}}));
+    ASSERT_EQ(cameras.size(), 3u);
+    EXPECT_EQ(cameras[0].name, u"Capture 0");
+    EXPECT_EQ(reads, 1);
+}
+
+TEST_F(MediaDevices, NodesFedByNothingLeaveAnEmptyCategory) {
+    for (unsigned minor = 0; minor < 8; ++minor) platformNode("isys", minor, "Capture " + std::to_string(minor));
+    mediaDevice("media0", "1:3", "/dev/null");
+    SysfsRegistry registry(sys().string(), dev().string(), graphs({{makedev(1, 3), receiverGraph("", {0, 1, 2, 3, 4, 5, 6, 7})}}));
+    Handle enumerator = 0, classEnumerator = 0;
+    ASSERT_EQ(registry.createDeviceEnumerator(enumerator), kStatusOk);
+    EXPECT_EQ(registry.createClassEnumerator(enumerator, classEnumerator), kStatusFalse);
+    EXPECT_EQ(classEnumerator, Handle{0});
+    registry.release(HandleKind::DeviceEnumerator, enumerator);
+}
+
+TEST_F(MediaDevices, NoGraphIsReadWhereEveryNodeIsOnUsb) {
+    for (int i = 0; i < 3; ++i) {
+        const fs::path device = usbDevice("3-" + std::to_string(i + 1), "0bda", "58f4", std::string("Webcam"));
+        file(node(usbInterface(device, "00"), "video" + std::to_string(i), "Webcam\n") / "dev",
+             "81:" + std::to_string(i) + "\n");
+    }
+    mediaDevice("media0", "1:3", "/dev/null");
+    EXPECT_EQ(listWith(graphs({{makedev(1, 3), receiverGraph("Camera 1", {0, 1, 2})}})).size(), 3u);
+    EXPECT_EQ(reads, 0);
+}
+
+TEST_F(MediaDevices, ASensorsNameIsItsModelAndCarriesNoIds) {
+    platformNode("rapid_capture.0", 0, "Raw Capture 0");
+    mediaDevice("media0", "1:3", "/dev/null");
+    std::string cut = "imx219 vid_1234&pid_5678 x";  // 26 bytes, then a character cut in half
+    cut += "\xC3\x84\xC3\x84\xC3\x84";
+    cut.resize(31);
+    const std::vector<std::pair<std::string, std::u16string>> names = {
+        {"ov2740 14-0036", u"ov2740"},
+        {"vid_1234&pid_5678 1-0010", u"vid_1234&pid_5678"},
+        {cut, u"imx219 vid_1234&pid_5678 x\u00C4\u00C4"},
+    };
+    for (const auto& [entity, model] : names) {
+        reads = 0;
+        const CameraList cameras = listWith(graphs({{makedev(1, 3), receiverGraph(entity, {0})}}));
+        ASSERT_EQ(cameras.size(), 1u) << entity;
+        EXPECT_EQ(cameras[0].name, model) << entity;
+        EXPECT_EQ(cameras[0].vid, u"") << entity;
+        EXPECT_EQ(cameras[0].pid, u"") << entity;
     }
 }
 

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "kernel_name.h"
+#include "media_graph.h"
 #include "usb_descriptors.h"
 #include "utf.h"
 
@@ -24,13 +25,25 @@ namespace {
 
 constexpr Status kNotFound = static_cast<Status>(0x80070002u);  // HRESULT of ERROR_FILE_NOT_FOUND
 
+// A camera sensor of a media device's graph, listed in a capture node's place.
+struct Sensor {
+    std::string mediaDevice;  // the media device's sysfs directory
+    std::string name;         // the entity's name
+};
+
+// One entry of the category: a capture node (its class/video4linux entry) or a sensor.
+struct Entry {
+    std::string node;
+    std::optional<Sensor> sensor;
+};
+
 struct ClassEnumerator {
-    std::vector<std::string> entries;  // class/video4linux/videoN, in numeric order
+    std::vector<Entry> entries;  // in node-number order
     std::size_t next = 0;
 };
 
 struct Moniker {
-    std::string entry;
+    Entry entry;
 };
 
 // Where a node sits on the USB: the device that holds the ids and, for a
@@ -45,6 +58,7 @@ struct UsbPlace {
 struct PropertyBag {
     std::string node;              // the node's resolved sysfs directory
     std::optional<UsbPlace> usb;  // where it sits on the USB, if it does
+    std::optional<std::string> sensor;  // a sensor's entity name, for a sensor
 };
 
 struct PropertyValue {
@@ -210,8 +224,8 @@ std::string markerFree(const std::string& text) {
     return out;
 }
 
-bool isVideoNodeName(const std::string& name) {
-    const std::string prefix = "video";
+// "video" or "media" followed by a number, as the kernel names its nodes.
+bool isNodeName(const std::string& name, const std::string& prefix) {
     if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) return false;
     return std::all_of(name.begin() + prefix.size(), name.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
@@ -275,6 +289,39 @@ bool isCaptureNode(const std::string& entry, const std::string& name, const std:
     return !index || *index == "0";
 }
 
+// The names under `dir` that `wanted` accepts, in node-number order.
+template <typename Wanted>
+std::vector<std::string> nodeNames(const std::string& dir, Wanted wanted) {
+    std::vector<std::string> names;
+    if (DIR* listing = ::opendir(dir.c_str())) {
+        while (const dirent* item = ::readdir(listing)) {
+            if (wanted(std::string(item->d_name))) names.emplace_back(item->d_name);
+        }
+        ::closedir(listing);
+    }
+    std::sort(names.begin(), names.end(), byNodeNumber);
+    return names;
+}
+
+// The graphs of the machine's media devices that can be read whole, each
+// read once, with the sysfs directory of each. A media device that cannot be
+// opened or read (no permission, gone, a kernel without the media
+// controller) has no graph, and its nodes stay as they are.
+std::vector<std::pair<std::string, MediaTopology>> readGraphs(const std::string& sysRoot, const std::string& devRoot,
+                                                              const DeviceQueries& queries) {
+    std::vector<std::pair<std::string, MediaTopology>> graphs;
+    const std::string bus = sysRoot + "/bus/media/devices";
+    for (const std::string& name : nodeNames(bus, [](const std::string& n) { return isNodeName(n, "media"); })) {
+        const std::string entry = bus + "/" + name;
+        const Descriptor fd = openDeviceNode(entry, name, devRoot);
+        if (!fd) continue;
+        std::optional<MediaTopology> topology = queries.mediaTopology(fd.get());
+        std::optional<std::string> device = resolve(entry);
+        if (topology && device) graphs.emplace_back(std::move(*device), std::move(*topology));
+    }
+    return graphs;
+}
+
 }  // namespace
 
 SysfsRegistry::SysfsRegistry(std::string sysRoot, std::string devRoot, DeviceQueries queries)
@@ -290,19 +337,40 @@ Status SysfsRegistry::createDeviceEnumerator(Handle& deviceEnumerator) {
 
 Status SysfsRegistry::createClassEnumerator(Handle, Handle& classEnumerator) {
     const std::string classDir = sysRoot_ + "/class/video4linux";
+    const std::vector<std::string> names = nodeNames(classDir, [&](const std::string& name) {
+        return isNodeName(name, "video") && isCaptureNode(classDir + "/" + name, name, devRoot_, queries_);
+    });
+    if (names.empty()) return kStatusFalse;  // the empty category
+
+    // What the graph rule needs of each node; the graphs are read only where
+    // a node that is not on USB could be in one.
+    std::vector<CaptureNode> nodes;
+    bool graphsMatter = false;
+    for (const std::string& name : names) {
+        const std::string entry = classDir + "/" + name;
+        CaptureNode node;
+        if (const std::optional<dev_t> number = deviceNumber(entry)) node.number.emplace(major(*number), minor(*number));
+        const std::optional<std::string> resolved = resolve(entry);
+        node.onUsb = resolved && findUsbDevice(*resolved).has_value();
+        graphsMatter = graphsMatter || (!node.onUsb && node.number);
+        nodes.push_back(node);
+    }
+    std::vector<std::pair<std::string, MediaTopology>> graphs;
+    if (graphsMatter) graphs = readGraphs(sysRoot_, devRoot_, queries_);
+    std::vector<MediaTopology> topologies;
+    for (const auto& graph : graphs) topologies.push_back(graph.second);
+
     auto enumerator = std::make_unique<ClassEnumerator>();
-    if (DIR* dir = ::opendir(classDir.c_str())) {
-        while (const dirent* item = ::readdir(dir)) {
-            const std::string name = item->d_name;
-            if (isVideoNodeName(name) && isCaptureNode(classDir + "/" + name, name, devRoot_, queries_)) {
-                enumerator->entries.push_back(name);
+    for (const CameraSlot& slot : camerasOfNodes(nodes, topologies)) {
+        Entry entry{classDir + "/" + names[slot.node], std::nullopt};
+        if (slot.graph) {
+            for (const MediaEntity& entity : topologies[*slot.graph].entities) {
+                if (entity.id == slot.sensor) entry.sensor = Sensor{graphs[*slot.graph].first, entity.name};
             }
         }
-        ::closedir(dir);
+        enumerator->entries.push_back(std::move(entry));
     }
-    if (enumerator->entries.empty()) return kStatusFalse;  // the empty category
-    std::sort(enumerator->entries.begin(), enumerator->entries.end(), byNodeNumber);
-    for (std::string& name : enumerator->entries) name = classDir + "/" + name;
+    if (enumerator->entries.empty()) return kStatusFalse;
     classEnumerator = handOut(std::move(enumerator));
     return kStatusOk;
 }
@@ -315,15 +383,26 @@ Status SysfsRegistry::nextDevice(Handle classEnumerator, Handle& moniker) {
 }
 
 Status SysfsRegistry::bindPropertyBag(Handle moniker, Handle& propertyBag) {
-    std::optional<std::string> node = resolve(from<Moniker>(moniker)->entry);
+    const Entry& entry = from<Moniker>(moniker)->entry;
+    if (entry.sensor) {
+        propertyBag = handOut(std::make_unique<PropertyBag>(PropertyBag{"", std::nullopt, entry.sensor->name}));
+        return kStatusOk;
+    }
+    std::optional<std::string> node = resolve(entry.node);
     if (!node) return kNotFound;  // a dangling class entry
     std::optional<UsbPlace> usb = findUsbDevice(*node);
-    propertyBag = handOut(std::make_unique<PropertyBag>(PropertyBag{std::move(*node), std::move(usb)}));
+    propertyBag = handOut(std::make_unique<PropertyBag>(PropertyBag{std::move(*node), std::move(usb), std::nullopt}));
     return kStatusOk;
 }
 
 Status SysfsRegistry::displayName(Handle moniker, std::optional<std::u16string>& text) {
-    const std::optional<std::string> node = resolve(from<Moniker>(moniker)->entry);
+    const Entry& entry = from<Moniker>(moniker)->entry;
+    // A sensor is named by its media device and entity: nothing on USB.
+    if (entry.sensor) {
+        text = decodeUtf8(markerFree(entry.sensor->mediaDevice + "#" + entry.sensor->name));
+        return kStatusOk;
+    }
+    const std::optional<std::string> node = resolve(entry.node);
     if (!node) return kNotFound;
     std::string shown = markerFree(*node);
     // Ids only ever come from a USB device's own attributes, as Windows puts
@@ -341,7 +420,10 @@ Handle SysfsRegistry::createPropertyValue() { return handOut(std::make_unique<Pr
 Status SysfsRegistry::readProperty(Handle propertyBag, const std::u16string& name, Handle value) {
     const PropertyBag& bag = *from<PropertyBag>(propertyBag);
     std::optional<std::string> text;
-    if (name == u"FriendlyName") {
+    if (bag.sensor) {
+        // A sensor has a name and nothing more: it is no USB device.
+        if (name == u"FriendlyName") text = sensorModel(wholeNodeName(*bag.sensor, std::nullopt));
+    } else if (name == u"FriendlyName") {
         text = readLine(bag.node + "/name");
         // Only a name that fills the kernel's bytes can have been cut.
         if (text && text->size() == kKernelNameBytes) text = wholeNodeName(*text, intendedName(bag.usb));

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "device_registry.h"
+#include "media_graph.h"
 
 // What the registry asks the kernel through an open device node, beside
 // sysfs: the kernel's own ioctls (kernelQueries), or a test's stand-in.
@@ -14,16 +15,21 @@ struct DeviceQueries {
     // VIDIOC_QUERYCAP: the capabilities of the node itself (its device_caps
     // where the driver gives them), or none where it does not answer.
     std::function<std::optional<std::uint32_t>(int fd)> videoCapabilities;
+    // MEDIA_IOC_DEVICE_INFO and MEDIA_IOC_G_TOPOLOGY: a media device's whole
+    // graph, read as one, or none where it cannot be.
+    std::function<std::optional<MediaTopology>(int fd)> mediaTopology;
 };
 
 DeviceQueries kernelQueries();
 
-// Presents /sys/class/video4linux as the video input category. A device's
-// display name carries its USB ids the way Windows writes them
-// (usb#vid_XXXX&pid_XXXX&mi_NN#<sysfs path>), "FriendlyName" is the node's
-// `name`, made whole where the kernel cut it, and "Description" the USB
-// device's `product`. devRoot holds the device nodes that are asked what
-// they are.
+// Presents the video capture nodes of /sys/class/video4linux as the video
+// input category, with the camera sensors of the media devices' graphs in
+// the place of the nodes they feed (see camerasOfNodes). A USB node's
+// display name carries its ids the way Windows writes them
+// (usb#vid_XXXX&pid_XXXX&mi_NN#<sysfs path>), any other's nothing that reads
+// as an id; "FriendlyName" is the node's `name`, made whole where the kernel
+// cut it, or a sensor's model, and "Description" the USB device's `product`.
+// devRoot holds the device nodes that are asked what they are.
 class SysfsRegistry final : public DeviceRegistry {
 public:
     explicit SysfsRegistry(std::string sysRoot = "/sys", std::string devRoot = "/dev",
