@@ -75,8 +75,9 @@ using Names = std::vector<std::string>;
 
 TEST(MediaGraph, SensorsTakeThePlaceOfTheNodesTheyReach) {
     GraphBuilder g;
-    const auto front = g.entity("ov01a10 3-0036", kSensor, "o");
+    // Made in the other order than their names go: names decide.
     const auto rear = g.entity("ov2740 14-0036", kSensor, "o");
+    const auto front = g.entity("ov01a10 3-0036", kSensor, "o");
     const auto csi = g.entity("CSI2 0", kBridge, "ioo");
     g.link(front, 0, csi, 0);
     g.link(rear, 0, csi, 0);
