@@ -212,8 +212,9 @@ TEST_F(ReportPlace, ADirectoryClosedToWritingGetsTheReportInPlaceNeverThroughALi
 TEST(ReportText, AFailedWriteIsNotForgottenByLaterOnes) {
     int writes = 0;
     cookie_io_functions_t io{};
+    // A cookie's write says it failed by writing nothing (never by -1).
     io.write = [](void* cookie, const char*, std::size_t size) -> ssize_t {
-        return (*static_cast<int*>(cookie))++ == 0 ? -1 : static_cast<ssize_t>(size);
+        return (*static_cast<int*>(cookie))++ == 0 ? 0 : static_cast<ssize_t>(size);
     };
     std::FILE* stream = ::fopencookie(&writes, "w", io);
     ASSERT_NE(stream, nullptr);

@@ -53,9 +53,8 @@ public:
     bool flush() {
         if (used_ > 0 && std::fwrite(text_.data(), 1, used_, file_) != used_) written_ = false;
         used_ = 0;
-        // stdio takes bytes into a buffer of its own and may fail to pass them
-        // on later, while fwrite still counted them: its error indicator is
-        // what remembers that.
+        // The stream's error indicator remembers any failure of the stream's
+        // own buffering too, whatever a count said.
         if (std::ferror(file_) != 0) written_ = false;
         return written_;
     }
