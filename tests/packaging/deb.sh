@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# The Debian package as an administrator gets it: lintian has nothing to say
+# (bar what the package overrides, and says why), it installs with dpkg into
+# a root of its own (never this machine's), the program runs from there and
+# writes what the release program writes, its manual page is there, and
+# removal leaves no file behind.
+#   deb.sh <camera-info.deb> <release program> <work directory>
+set -uo pipefail
+deb=$(realpath "$1")
+program=$(realpath "$2")
+work=$(realpath -m "$3")
+failures=0 passes=0
+check() {
+  local what=$1
+  shift
+  if "$@"; then passes=$((passes + 1)); else failures=$((failures + 1)); echo "FAILED: $what"; fi
+}
+
+rm -rf "$work"
+mkdir -p "$work/root/var/lib/dpkg/info" "$work/root/var/lib/dpkg/updates" "$work/run" "$work/expected"
+touch "$work/root/var/lib/dpkg/status"
+
+lintian --fail-on error,warning --pedantic -I "$deb" >"$work/lintian.txt" 2>&1
+status=$?
+grep -v 'running with root privileges' "$work/lintian.txt"
+check "lintian: no error or warning" test $status = 0
+
+dpkg=(dpkg --root="$work/root" --log=/dev/null --force-not-root --force-bad-path)
+"${dpkg[@]}" -i "$deb" >"$work/install.txt" 2>&1
+check "dpkg -i into a root of its own" test $? = 0
+check "installed: /usr/bin/camera-info" test -x "$work/root/usr/bin/camera-info"
+check "installed: its manual page" test -s "$work/root/usr/share/man/man1/camera-info.1.gz"
+check "installed: the manual page reads cleanly" test -z "$(zcat "$work/root/usr/share/man/man1/camera-info.1.gz" | groff -ww -z -man 2>&1)"
+check "installed: its copyright" test -s "$work/root/usr/share/doc/camera-info/copyright"
+(cd "$work/run" && "$work/root/usr/bin/camera-info" >"$work/run.out" 2>&1)
+check "installed program: exit 0, silent" test $? = 0 -a ! -s "$work/run.out"
+(cd "$work/expected" && "$program")
+check "installed program: the release program's report" cmp -s "$work/run/CameraInfo.txt" "$work/expected/CameraInfo.txt"
+check "dpkg knows it" test "$("${dpkg[@]}" -s camera-info 2>/dev/null | sed -n 's/^Status: //p')" = "install ok installed"
+
+"${dpkg[@]}" --purge camera-info >"$work/remove.txt" 2>&1
+check "dpkg --purge" test $? = 0
+left=$(cd "$work/root" && find . -mindepth 1 ! -path './var' ! -path './var/lib' ! -path './var/lib/dpkg' ! -path './var/lib/dpkg/*')
+check "removal leaves nothing behind${left:+: $left}" test -z "$left"
+check "removal leaves dpkg nothing of it" test -z "$(ls "$work/root/var/lib/dpkg/info" | grep camera-info)"
+
+echo "$passes passed, $failures failed"
+[ "$failures" -eq 0 ]
