@@ -10,12 +10,7 @@ set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 program=$(realpath "$1")
 work=$(realpath -m "$2")
-failures=0 passes=0
-check() {
-  local what=$1
-  shift
-  if "$@"; then passes=$((passes + 1)); else failures=$((failures + 1)); echo "FAILED: $what"; fi
-}
+source "$(dirname "$0")/../support/checks.sh"
 
 rm -rf "$work"
 mkdir -p "$work/hosts/alpha" "$work/hosts/beta" "$work/expected"

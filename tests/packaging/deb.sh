@@ -9,12 +9,7 @@ set -uo pipefail
 deb=$(realpath "$1")
 program=$(realpath "$2")
 work=$(realpath -m "$3")
-failures=0 passes=0
-check() {
-  local what=$1
-  shift
-  if "$@"; then passes=$((passes + 1)); else failures=$((failures + 1)); echo "FAILED: $what"; fi
-}
+source "$(dirname "$0")/../support/checks.sh"
 
 rm -rf "$work"
 mkdir -p "$work/root/var/lib/dpkg/info" "$work/root/var/lib/dpkg/updates" "$work/run" "$work/expected"

@@ -2,18 +2,7 @@
 # device set with the report it must give.
 # shellcheck shell=bash
 
-failures=0
-passes=0
-check() {  # check <what> <command...>
-  local what=$1
-  shift
-  if "$@"; then
-    passes=$((passes + 1))
-  else
-    failures=$((failures + 1))
-    echo "FAILED: $what"
-  fi
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../support/checks.sh"
 
 # Each device is a key under the video input category's Instance key; Wine
 # enumerates it with the display name
