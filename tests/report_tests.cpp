@@ -169,11 +169,12 @@ TEST(ReportFile, ALargeReportIsNeverHeldWhole) {
     std::FILE* file = std::tmpfile();
     ASSERT_NE(file, nullptr);
     bool written = false;
-    const std::size_t largest = largestAllocationDuring([&] { written = writeStyledText(document, file); });
+    const std::optional<std::size_t> largest = largestAllocationDuring([&] { written = writeStyledText(document, file); });
     std::fclose(file);
     EXPECT_TRUE(written);
+    if (!largest) GTEST_SKIP() << "allocations cannot be watched under AddressSanitizer";
     // Pieces of 64 KiB at most, of a report of 1.7 MB.
-    EXPECT_LE(largest, 64u * 1024 + 1);
+    EXPECT_LE(*largest, 64u * 1024 + 1);
 }
 
 TEST(ReportFile, ReplacesALongerFileAndKeepsLineFeeds) {

@@ -377,8 +377,10 @@ TEST_F(SysfsTree, LargeAttributesCostAPageEach) {
         fs::resize_file(attribute, std::uintmax_t{1} << 30);
     }
     CameraList cameras;
-    const std::size_t largest = largestAllocationDuring([&] { cameras = list(); });
-    EXPECT_LE(largest, 4 * page);
+    const std::optional<std::size_t> largest = largestAllocationDuring([&] { cameras = list(); });
+    if (largest) {
+        EXPECT_LE(*largest, 4 * page);
+    }
     ASSERT_EQ(cameras.size(), 1u);
     EXPECT_EQ(cameras[0].name, u"");  // a name of NULs ends at the first
     EXPECT_EQ(cameras[0].vid, u"");
