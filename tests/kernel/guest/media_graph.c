@@ -288,6 +288,7 @@ static int mg_build(struct device *dev, const char *spec)
 	snprintf(g->mdev.bus_info, sizeof(g->mdev.bus_info), "platform:%s", dev_name(dev));
 	media_device_init(&g->mdev);
 	g->v4l2.mdev = &g->mdev;
+	strscpy(g->v4l2.name, dev_name(dev), sizeof(g->v4l2.name));
 	ret = v4l2_device_register(dev, &g->v4l2);
 	if (ret)
 		goto out;
@@ -341,41 +342,39 @@ static int mg_probe(struct platform_device *pdev)
 }
 
 /*
- * Each graph's parent is bound to this driver: the V4L2 core looks at the
- * media device's driver when a sub-device node opens.
+ * Each graph's parent is bound to a driver of its own name (platform devices
+ * and drivers match by name): the V4L2 core looks at the media device's
+ * driver when a sub-device node opens.
  */
-static struct platform_driver mg_driver = {
-	.probe = mg_probe,
-	.driver = { .name = MG_DRIVER },
-};
+static struct platform_driver mg_drivers[MG_GRAPHS];
+static char mg_names[MG_GRAPHS][64];
 
 static int __init mg_init(void)
 {
-	int ret = platform_driver_register(&mg_driver), i;
+	int i;
 
-	if (ret)
-		return ret;
 	for (i = 0; i < MG_GRAPHS; i++) {
 		const char *spec = mg_specs[i];
 		size_t parent = strcspn(spec, ";");
 		struct platform_device *pdev;
-		char name[64];
 
 		if (!*spec)
 			continue;
-		if (parent == 0 || parent >= sizeof(name)) {
+		if (parent == 0 || parent >= sizeof(mg_names[i])) {
 			pr_err(MG_DRIVER ": graph %d: no parent\n", i);
 			continue;
 		}
-		memcpy(name, spec, parent);
-		name[parent] = '\0';
-		pdev = platform_device_alloc(name, PLATFORM_DEVID_NONE);
-		if (!pdev ||
-		    driver_set_override(&pdev->dev, &pdev->driver_override, MG_DRIVER, strlen(MG_DRIVER)) ||
-		    platform_device_add_data(pdev, &i, sizeof(i)) || platform_device_add(pdev)) {
-			pr_err(MG_DRIVER ": graph %d: no platform device %s\n", i, name);
+		memcpy(mg_names[i], spec, parent);
+		mg_names[i][parent] = '\0';
+		mg_drivers[i].probe = mg_probe;
+		mg_drivers[i].driver.name = mg_names[i];
+		if (platform_driver_register(&mg_drivers[i])) {
+			pr_err(MG_DRIVER ": graph %d: no driver %s\n", i, mg_names[i]);
 			continue;
 		}
+		pdev = platform_device_alloc(mg_names[i], PLATFORM_DEVID_NONE);
+		if (!pdev || platform_device_add_data(pdev, &i, sizeof(i)) || platform_device_add(pdev))
+			pr_err(MG_DRIVER ": graph %d: no platform device %s\n", i, mg_names[i]);
 	}
 	return 0;
 }
