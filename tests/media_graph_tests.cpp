@@ -112,6 +112,13 @@ TEST(MediaGraph, WhatFeedsANodeDecidesWhetherItIsListed) {
         Names entries;
     } cases[] = {
         {"nothing upstream (vivid)", [](GraphBuilder&, std::uint32_t) {}, {"/dev/video5"}},
+        {"a sensor in the graph that reaches no capture node",
+         [](GraphBuilder& g, std::uint32_t) {
+             const auto s = g.entity("ov13858 2-0010", kSensor, "o");
+             const auto csi = g.entity("CSI2 3", kBridge, "io");
+             g.link(s, 0, csi, 0);
+         },
+         {"/dev/video5"}},
         {"a sensor behind an external ISP chip and a receiver",
          [](GraphBuilder& g, std::uint32_t node) {
              const auto s = g.entity("jt8ew9 pixel_array 0-0010", kSensor, "o");
