@@ -127,10 +127,9 @@ std::vector<CameraSlot> camerasOfNodes(const std::vector<CaptureNode>& nodes,
     std::set<std::pair<std::size_t, std::uint32_t>> placed;  // sensors already in the list
     for (std::size_t n = 0; n < nodes.size(); ++n) {
         const CaptureNode& node = nodes[n];
-        const auto holder = !node.onUsb && node.number
-                                ? std::find_if(graphs.begin(), graphs.end(),
-                                               [&](const Graph& g) { return g.holds(*node.number); })
-                                : graphs.end();
+        const auto holder = graphMaySpeakFor(node) ? std::find_if(graphs.begin(), graphs.end(),
+                                                                  [&](const Graph& g) { return g.holds(*node.number); })
+                                                   : graphs.end();
         if (holder == graphs.end()) {
             slots.push_back({n, std::nullopt, 0});
             continue;

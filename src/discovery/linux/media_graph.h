@@ -71,6 +71,11 @@ struct CaptureNode {
     bool onUsb = false;
 };
 
+// Whether a graph may speak for `node` at all: never for a node on USB (a
+// webcam is never renamed after its camera terminal) or one whose device
+// number is not known.
+inline bool graphMaySpeakFor(const CaptureNode& node) { return !node.onUsb && node.number.has_value(); }
+
 // One entry of the category: a capture node listed itself, or a camera
 // sensor of a graph in the place of the capture node it reaches first.
 struct CameraSlot {
@@ -81,8 +86,8 @@ struct CameraSlot {
 
 // The entries for `nodes` (in node-number order) given the graphs of the
 // machine's media devices that could be read whole:
-//  - a node on USB, one without a device number or one no graph holds is
-//    listed as it is (a webcam is never renamed after its camera terminal);
+//  - a node no graph may speak for (graphMaySpeakFor) or that no graph holds
+//    is listed as it is;
 //  - otherwise the graph is walked upstream from the node's entity along
 //    every data link, enabled or not, each entity once:
 //    a. camera sensors reached stand in its place, each sensor once, where

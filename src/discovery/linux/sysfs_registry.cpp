@@ -31,9 +31,20 @@ struct Sensor {
     std::string name;         // the entity's name
 };
 
-// One entry of the category: a capture node (its class/video4linux entry) or a sensor.
+// Where a node sits on the USB: the device that holds the ids and, for a
+// driver bound to one of its functions, that interface.
+struct UsbPlace {
+    std::string device;
+    std::optional<std::string> interface;
+    std::string idVendor;
+    std::string idProduct;
+};
+
+// One entry of the category: a capture node or a sensor. A node's sysfs
+// directory and place on the USB are read once, when the category is made.
 struct Entry {
-    std::string node;
+    std::optional<std::string> node;  // the node's resolved sysfs directory; none for a dangling entry
+    std::optional<UsbPlace> usb;      // where the node sits on the USB, if it does
     std::optional<Sensor> sensor;
 };
 
@@ -44,15 +55,6 @@ struct ClassEnumerator {
 
 struct Moniker {
     Entry entry;
-};
-
-// Where a node sits on the USB: the device that holds the ids and, for a
-// driver bound to one of its functions, that interface.
-struct UsbPlace {
-    std::string device;
-    std::optional<std::string> interface;
-    std::string idVendor;
-    std::string idProduct;
 };
 
 struct PropertyBag {
@@ -307,9 +309,13 @@ std::vector<std::string> nodeNames(const std::string& dir, Wanted wanted) {
 // read once, with the sysfs directory of each. A media device that cannot be
 // opened or read (no permission, gone, a kernel without the media
 // controller) has no graph, and its nodes stay as they are.
-std::vector<std::pair<std::string, MediaTopology>> readGraphs(const std::string& sysRoot, const std::string& devRoot,
-                                                              const DeviceQueries& queries) {
-    std::vector<std::pair<std::string, MediaTopology>> graphs;
+struct Graphs {
+    std::vector<std::string> devices;
+    std::vector<MediaTopology> topologies;
+};
+
+Graphs readGraphs(const std::string& sysRoot, const std::string& devRoot, const DeviceQueries& queries) {
+    Graphs graphs;
     const std::string bus = sysRoot + "/bus/media/devices";
     for (const std::string& name : nodeNames(bus, [](const std::string& n) { return isNodeName(n, "media"); })) {
         const std::string entry = bus + "/" + name;
@@ -317,7 +323,9 @@ std::vector<std::pair<std::string, MediaTopology>> readGraphs(const std::string&
         if (!fd) continue;
         std::optional<MediaTopology> topology = queries.mediaTopology(fd.get());
         std::optional<std::string> device = resolve(entry);
-        if (topology && device) graphs.emplace_back(std::move(*device), std::move(*topology));
+        if (!topology || !device) continue;
+        graphs.devices.push_back(std::move(*device));
+        graphs.topologies.push_back(std::move(*topology));
     }
     return graphs;
 }
@@ -343,32 +351,35 @@ Status SysfsRegistry::createClassEnumerator(Handle, Handle& classEnumerator) {
     if (names.empty()) return kStatusFalse;  // the empty category
 
     // What the graph rule needs of each node; the graphs are read only where
-    // a node that is not on USB could be in one.
+    // one may speak for some node.
+    std::vector<Entry> found;
     std::vector<CaptureNode> nodes;
     bool graphsMatter = false;
     for (const std::string& name : names) {
         const std::string entry = classDir + "/" + name;
-        CaptureNode node;
-        if (const std::optional<dev_t> number = deviceNumber(entry)) node.number.emplace(major(*number), minor(*number));
-        const std::optional<std::string> resolved = resolve(entry);
-        node.onUsb = resolved && findUsbDevice(*resolved).has_value();
-        graphsMatter = graphsMatter || (!node.onUsb && node.number);
-        nodes.push_back(node);
+        Entry node{resolve(entry), std::nullopt, std::nullopt};
+        if (node.node) node.usb = findUsbDevice(*node.node);
+        CaptureNode captureNode;
+        if (const std::optional<dev_t> number = deviceNumber(entry)) captureNode.number.emplace(major(*number), minor(*number));
+        captureNode.onUsb = node.usb.has_value();
+        graphsMatter = graphsMatter || graphMaySpeakFor(captureNode);
+        found.push_back(std::move(node));
+        nodes.push_back(captureNode);
     }
-    std::vector<std::pair<std::string, MediaTopology>> graphs;
-    if (graphsMatter) graphs = readGraphs(sysRoot_, devRoot_, queries_);
-    std::vector<MediaTopology> topologies;
-    for (const auto& graph : graphs) topologies.push_back(graph.second);
+    const Graphs graphs = graphsMatter ? readGraphs(sysRoot_, devRoot_, queries_) : Graphs{};
 
     auto enumerator = std::make_unique<ClassEnumerator>();
-    for (const CameraSlot& slot : camerasOfNodes(nodes, topologies)) {
-        Entry entry{classDir + "/" + names[slot.node], std::nullopt};
-        if (slot.graph) {
-            for (const MediaEntity& entity : topologies[*slot.graph].entities) {
-                if (entity.id == slot.sensor) entry.sensor = Sensor{graphs[*slot.graph].first, entity.name};
+    for (const CameraSlot& slot : camerasOfNodes(nodes, graphs.topologies)) {
+        if (!slot.graph) {
+            enumerator->entries.push_back(found[slot.node]);
+            continue;
+        }
+        for (const MediaEntity& entity : graphs.topologies[*slot.graph].entities) {
+            if (entity.id == slot.sensor) {
+                enumerator->entries.push_back(
+                    Entry{std::nullopt, std::nullopt, Sensor{graphs.devices[*slot.graph], entity.name}});
             }
         }
-        enumerator->entries.push_back(std::move(entry));
     }
     if (enumerator->entries.empty()) return kStatusFalse;
     classEnumerator = handOut(std::move(enumerator));
@@ -388,10 +399,8 @@ Status SysfsRegistry::bindPropertyBag(Handle moniker, Handle& propertyBag) {
         propertyBag = handOut(std::make_unique<PropertyBag>(PropertyBag{"", std::nullopt, entry.sensor->name}));
         return kStatusOk;
     }
-    std::optional<std::string> node = resolve(entry.node);
-    if (!node) return kNotFound;  // a dangling class entry
-    std::optional<UsbPlace> usb = findUsbDevice(*node);
-    propertyBag = handOut(std::make_unique<PropertyBag>(PropertyBag{std::move(*node), std::move(usb), std::nullopt}));
+    if (!entry.node) return kNotFound;  // a dangling class entry
+    propertyBag = handOut(std::make_unique<PropertyBag>(PropertyBag{*entry.node, entry.usb, std::nullopt}));
     return kStatusOk;
 }
 
@@ -402,12 +411,11 @@ Status SysfsRegistry::displayName(Handle moniker, std::optional<std::u16string>&
         text = decodeUtf8(markerFree(entry.sensor->mediaDevice + "#" + entry.sensor->name));
         return kStatusOk;
     }
-    const std::optional<std::string> node = resolve(entry.node);
-    if (!node) return kNotFound;
-    std::string shown = markerFree(*node);
+    if (!entry.node) return kNotFound;
+    std::string shown = markerFree(*entry.node);
     // Ids only ever come from a USB device's own attributes, as Windows puts
     // them in a USB device's path.
-    if (const std::optional<UsbPlace> usb = findUsbDevice(*node)) {
+    if (const std::optional<UsbPlace>& usb = entry.usb) {
         const std::string interface = usb->interface ? hexAttribute(*usb->interface + "/bInterfaceNumber", 2).value_or("") : "";
         shown = "usb#vid_" + usb->idVendor + "&pid_" + usb->idProduct + "&mi_" + interface + "#" + shown;
     }

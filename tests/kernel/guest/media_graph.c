@@ -31,7 +31,7 @@
  *          as IPU6 starts its links); or S~T, an ancillary link (a lens)
  *
  * A name holds neither ';' nor '|'; the kernel keeps 31 bytes of it. As a
- * parameter, the spec is percent-encoded (%20 for a space): module options
+ * parameter, the description is percent-encoded (%20 for a space): module options
  * are split at blanks before any quoting is looked at.
  */
 #include <linux/ctype.h>
@@ -54,12 +54,12 @@
 #define MG_DRIVER "camera_info_graph"
 
 /* Strings of their own: the kernel keeps no more than 1024 bytes of a charp. */
-#define MG_SPEC 4096
-static char graph0[MG_SPEC], graph1[MG_SPEC], graph2[MG_SPEC], graph3[MG_SPEC];
-module_param_string(graph0, graph0, MG_SPEC, 0444);
-module_param_string(graph1, graph1, MG_SPEC, 0444);
-module_param_string(graph2, graph2, MG_SPEC, 0444);
-module_param_string(graph3, graph3, MG_SPEC, 0444);
+#define MG_DESCRIPTION 4096
+static char graph0[MG_DESCRIPTION], graph1[MG_DESCRIPTION], graph2[MG_DESCRIPTION], graph3[MG_DESCRIPTION];
+module_param_string(graph0, graph0, MG_DESCRIPTION, 0444);
+module_param_string(graph1, graph1, MG_DESCRIPTION, 0444);
+module_param_string(graph2, graph2, MG_DESCRIPTION, 0444);
+module_param_string(graph3, graph3, MG_DESCRIPTION, 0444);
 MODULE_PARM_DESC(graph0, "PARENT;ENTITIES;LINKS (see the source)");
 
 struct mg_entity {
@@ -256,10 +256,10 @@ static void mg_decode(char *text)
 	*out = '\0';
 }
 
-/* Builds the graph of `spec` (PARENT;ENTITIES;LINKS) under `dev`. */
-static int mg_build(struct device *dev, const char *spec)
+/* Builds the graph of `description` (PARENT;ENTITIES;LINKS) under `dev`. */
+static int mg_build(struct device *dev, const char *description)
 {
-	char *copy = kstrdup(spec, GFP_KERNEL), *rest = copy, *entities, *links, *item;
+	char *copy = kstrdup(description, GFP_KERNEL), *rest = copy, *entities, *links, *item;
 	struct mg_graph *g;
 	int i, ret = -EINVAL;
 
@@ -317,7 +317,7 @@ out:
 	return ret;
 }
 
-static const char *const mg_specs[MG_GRAPHS] = { graph0, graph1, graph2, graph3 };
+static const char *const mg_descriptions[MG_GRAPHS] = { graph0, graph1, graph2, graph3 };
 
 static int built;
 module_param(built, int, 0444);
@@ -332,7 +332,7 @@ MODULE_PARM_DESC(built, "how many of the graphs were built whole");
 static int mg_probe(struct platform_device *pdev)
 {
 	const int *index = dev_get_platdata(&pdev->dev);
-	int ret = mg_build(&pdev->dev, mg_specs[*index]);
+	int ret = mg_build(&pdev->dev, mg_descriptions[*index]);
 
 	if (ret)
 		dev_err(&pdev->dev, "graph %d: %d\n", *index, ret);
@@ -354,17 +354,17 @@ static int __init mg_init(void)
 	int i;
 
 	for (i = 0; i < MG_GRAPHS; i++) {
-		const char *spec = mg_specs[i];
-		size_t parent = strcspn(spec, ";");
+		const char *description = mg_descriptions[i];
+		size_t parent = strcspn(description, ";");
 		struct platform_device *pdev;
 
-		if (!*spec)
+		if (!*description)
 			continue;
 		if (parent == 0 || parent >= sizeof(mg_names[i])) {
 			pr_err(MG_DRIVER ": graph %d: no parent\n", i);
 			continue;
 		}
-		memcpy(mg_names[i], spec, parent);
+		memcpy(mg_names[i], description, parent);
 		mg_names[i][parent] = '\0';
 		mg_drivers[i].probe = mg_probe;
 		mg_drivers[i].driver.name = mg_names[i];
