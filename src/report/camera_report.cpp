@@ -30,6 +30,15 @@ bool writeAndClose(std::FILE* file, const Json::Value& document) {
     return written && closed;
 }
 
+// The start of the name the report is made under beside `path`: hidden, and
+// named after the report, so that one left by a run that was killed says what
+// it was (".CameraInfo.txt.").
+std::string siblingPrefix(const std::string& path) {
+    const std::size_t slash = path.find_last_of(kPathSeparators);
+    const std::size_t base = slash == std::string::npos ? 0 : slash + 1;
+    return path.substr(0, base) + "." + path.substr(base) + ".";
+}
+
 }  // namespace
 
 bool writeReportFile(const char* path, const Json::Value& document) {
@@ -44,7 +53,7 @@ bool writeReportFile(const char* path, const Json::Value& document) {
     // so that nobody, not even a run at the same time, ever sees a mix, and a
     // link under the name is replaced instead of followed.
     std::string sibling;
-    if (std::FILE* file = createReportSibling(path, sibling)) {
+    if (std::FILE* file = createReportSibling(siblingPrefix(path), sibling)) {
         if (!writeAndClose(file, document)) {
             // A report that cannot be completed (a full disk) leaves none at
             // all: a missing file says the run could not write, an old one

@@ -13,11 +13,14 @@ bool isReportStream(const char* path);
 // when nobody reads it (or it is no FIFO any more).
 std::FILE* openReportStream(const char* path);
 
-// A new, empty file in the directory of `path`, under a name of its own that
-// nothing stood under (created exclusively, never through a link), open for
-// binary output and readable by others as the report is; its name goes to
-// `created`. Null when no file can be made there.
-std::FILE* createReportSibling(const char* path, std::string& created);
+// The characters that end a directory in a path ("/", or "\\/" on Windows).
+extern const char kPathSeparators[];
+
+// A new, empty file whose name is `prefix` and a few characters of the
+// platform's choosing, that nothing stood under (created exclusively, never
+// through a link), open for binary output and readable by others as the
+// report is; its name goes to `created`. Null when no file can be made there.
+std::FILE* createReportSibling(const std::string& prefix, std::string& created);
 
 // Puts the file `from` in the place of `to` in one step, whatever stood
 // there (a file, a link, which is never followed): a reader sees the old or

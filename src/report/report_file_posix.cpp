@@ -54,14 +54,10 @@ std::FILE* openReportStream(const char* path) {
     return streamOf(fd);
 }
 
-std::FILE* createReportSibling(const char* path, std::string& created) {
-    const std::string whole = path;
-    const std::size_t slash = whole.find_last_of('/');
-    const std::string directory = slash == std::string::npos ? std::string() : whole.substr(0, slash + 1);
-    const std::string base = slash == std::string::npos ? whole : whole.substr(slash + 1);
-    // Hidden, and named after the report, so that one left by a run that was
-    // killed says what it was.
-    std::string name = directory + "." + base + ".XXXXXX";
+const char kPathSeparators[] = "/";
+
+std::FILE* createReportSibling(const std::string& prefix, std::string& created) {
+    const std::string name = prefix + "XXXXXX";
     std::vector<char> buffer(name.begin(), name.end());
     buffer.push_back('\0');
     // mkostemp creates with O_EXCL: a name something stands under, a link

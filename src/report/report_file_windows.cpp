@@ -44,15 +44,13 @@ bool isReportStream(const char*) { return false; }
 
 std::FILE* openReportStream(const char*) { return nullptr; }
 
-std::FILE* createReportSibling(const char* path, std::string& created) {
-    const std::string whole = path;
-    const std::size_t slash = whole.find_last_of("\\/");
-    const std::string directory = slash == std::string::npos ? std::string() : whole.substr(0, slash + 1);
-    const std::string base = slash == std::string::npos ? whole : whole.substr(slash + 1);
+const char kPathSeparators[] = "\\/";
+
+std::FILE* createReportSibling(const std::string& prefix, std::string& created) {
     static const char kHex[] = "0123456789abcdef";
     std::uint32_t seed = GetCurrentProcessId() * 2654435761u ^ GetTickCount();
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string name = directory + "." + base + ".";
+        std::string name = prefix;
         seed = seed * 1664525u + 1013904223u;
         for (int shift = 28; shift >= 0; shift -= 4) name += kHex[(seed >> shift) & 0xF];
         // CREATE_NEW fails wherever anything stands under the name, a link included.

@@ -90,9 +90,10 @@ TEST(ReportFile, OthersMayReadAndWriteWhatIsBeingWritten) {
     CloseHandle(exclusive);
 
     std::string created;
-    std::FILE* sibling = createReportSibling("shared_report_test.txt", created);
+    std::FILE* sibling = createReportSibling(".shared_report_test.txt.", created);
     ASSERT_NE(sibling, nullptr);
     EXPECT_EQ(created.rfind(".shared_report_test.txt.", 0), 0u) << created;
+    EXPECT_GT(created.size(), std::string(".shared_report_test.txt.").size()) << "a name of its own";
     const std::wstring wideCreated(created.begin(), created.end());
     const HANDLE other = openForReadWrite(wideCreated.c_str());
     EXPECT_NE(other, INVALID_HANDLE_VALUE);
