@@ -21,20 +21,18 @@ grep -v 'running with root privileges' "$work/lintian.txt"
 check "lintian: no error or warning" test $status = 0
 
 dpkg=(dpkg --root="$work/root" --log=/dev/null --force-not-root --force-bad-path)
-"${dpkg[@]}" -i "$deb" >"$work/install.txt" 2>&1
-check "dpkg -i into a root of its own" test $? = 0
+check "dpkg -i into a root of its own" "${dpkg[@]}" -i "$deb"
 check "installed: /usr/bin/camera-info" test -x "$work/root/usr/bin/camera-info"
 check "installed: its manual page" test -s "$work/root/usr/share/man/man1/camera-info.1.gz"
 check "installed: the manual page reads cleanly" test -z "$(zcat "$work/root/usr/share/man/man1/camera-info.1.gz" | groff -ww -z -man 2>&1)"
 check "installed: its copyright" test -s "$work/root/usr/share/doc/camera-info/copyright"
-(cd "$work/run" && "$work/root/usr/bin/camera-info" >"$work/run.out" 2>&1)
-check "installed program: exit 0, silent" test $? = 0 -a ! -s "$work/run.out"
+(cd "$work/run" && record "$work/run" "$work/root/usr/bin/camera-info")
+check "installed program: exit 0, silent" exited_silently "$work/run"
 (cd "$work/expected" && "$program")
-check "installed program: the release program's report" cmp -s "$work/run/CameraInfo.txt" "$work/expected/CameraInfo.txt"
+check "installed program: the release program's report" cmp "$work/run/CameraInfo.txt" "$work/expected/CameraInfo.txt"
 check "dpkg knows it" test "$("${dpkg[@]}" -s camera-info 2>/dev/null | sed -n 's/^Status: //p')" = "install ok installed"
 
-"${dpkg[@]}" --purge camera-info >"$work/remove.txt" 2>&1
-check "dpkg --purge" test $? = 0
+check "dpkg --purge" "${dpkg[@]}" --purge camera-info
 left=$(cd "$work/root" && find . -mindepth 1 ! -path './var' ! -path './var/lib' ! -path './var/lib/dpkg' ! -path './var/lib/dpkg/*')
 check "removal leaves nothing behind${left:+: $left}" test -z "$left"
 check "removal leaves dpkg nothing of it" test -z "$(ls "$work/root/var/lib/dpkg/info" | grep camera-info)"
