@@ -35,11 +35,23 @@ release_archive() {
       '$2 == suite && $3 == "main" && $4 == "deb" { print $1; exit }'
 }
 
+# The machine's own sources of this release's packages (its main suite and,
+# where it has them, the updates and security suites), one "<uri> <suite>" a
+# line, as its apt sources name them.
+release_suites() {
+  apt-get indextargets --format '$(REPO_URI) $(RELEASE) $(COMPONENT) $(TARGET_OF)' 2>/dev/null |
+    awk -v suite="$(. /etc/os-release && echo "$VERSION_CODENAME")" \
+      '($2 == suite || $2 == suite "-updates" || $2 == suite "-security") && $3 == "main" && $4 == "deb" { print $1, $2 }' |
+    sort -u
+}
+
 # private_apt <name> <sources.list line>...: an apt configuration of its own
 # under build/apt/<name> (source list, lists and cache), updated; leaves the
-# options that select it in the array `private_apt`. The system's sources and
-# state are never touched, and apt still checks the archive's signed index
-# against the machine's keyrings.
+# options that select it in the array `private_apt`, with those the caller
+# put in the array `apt_options` (another architecture, say). The system's
+# sources and state are never touched, and apt still checks the archive's
+# signed index against the machine's keyrings. An index that cannot be
+# fetched is said and left out; the update fails only where none could be.
 private_apt() {
   local dir="$repo_root/build/apt/$1"
   shift
@@ -52,6 +64,30 @@ private_apt() {
     -o "Dir::Cache=$dir/cache"
     -o "Debug::NoLocking=1"
     -o "APT::Sandbox::User=root"
+    ${apt_options[@]+"${apt_options[@]}"}
   )
-  apt-get "${private_apt[@]}" -qq update
+  apt-get "${private_apt[@]}" -qq update 2>&1 | grep '^E: ' | grep -v 'Some index files failed' | sed 's/^E: /apt: /; s#//[^/ ]*/#//<archive>/#' >&2
+  ls "$dir/lists/" | grep -q '_\(Packages\|Sources\)\(\.[a-z0-9]*\)\{0,1\}$'
+}
+
+# The environment every Wine of the tests runs in, whoever started them (a
+# desktop session, cron, CI, a chroot), so that nothing but the programs
+# under test writes to their streams: Wine's debug channels off, and no
+# display to probe. Wine's display drivers look for one when a process starts
+# Wine's desktop; without XDG_RUNTIME_DIR, the Wayland client library that
+# Wine 10's driver loads prints an error line into that process's error
+# stream (seen on Debian 13 in a chroot), whichever program started it.
+wine_environment() {
+  export WINEDEBUG=-all
+  unset DISPLAY WAYLAND_DISPLAY
+  export XDG_RUNTIME_DIR="$repo_root/build/wine-runtime"
+  mkdir -p "$XDG_RUNTIME_DIR" && chmod 0700 "$XDG_RUNTIME_DIR"
+}
+
+# wine_prefix <loader>: makes $WINEPREFIX with the loader, with Wine's null
+# display driver chosen, so that no later process of the prefix looks for a
+# display at all.
+wine_prefix() {
+  "$1" wineboot --init >/dev/null 2>&1 &&
+    "$1" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
 }

@@ -38,7 +38,7 @@ check "the playbook ends well, failed hosts and all" test $status = 0
 
 (cd "$work/expected" && "$program")
 for host in alpha beta; do
-  check "$host: its report fetched" cmp -s "$work/reports/$host.json" "$work/expected/CameraInfo.txt"
+  check "$host: its report fetched" cmp "$work/reports/$host.json" "$work/expected/CameraInfo.txt"
   check "$host: nothing left where it ran" test -z "$(ls -A "$work/hosts/$host")"
 done
 "$python" - "$work/reports/cameras.json" "$work/expected/CameraInfo.txt" <<'PY'

@@ -1,8 +1,10 @@
-# Shared by the Windows test scripts (sourced): counted checks, and the
-# device set with the report it must give.
+# Shared by the Windows test scripts (sourced): Wine's environment, counted
+# checks, and the device set with the report it must give.
 # shellcheck shell=bash
 
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/lib.sh"
 source "$(dirname "${BASH_SOURCE[0]}")/../support/checks.sh"
+wine_environment
 
 # Each device is a key under the video input category's Instance key; Wine
 # enumerates it with the display name

@@ -9,39 +9,35 @@ exe64=$(realpath "$2")
 work=$(realpath -m "$3")
 wine32=/usr/lib/wine/wine
 wine64=/usr/lib/wine/wine64
-export WINEDEBUG=-all WINEPREFIX="$work/prefix"
+export WINEPREFIX="$work/prefix"
 source "$(dirname "$0")/common.sh"
 
 rm -rf "$work"
 mkdir -p "$work"
-"$wine64" wineboot --init >/dev/null 2>&1
+wine_prefix "$wine64"
 check "the prefix is a 64-bit one with a 32-bit side" test -d "$WINEPREFIX/drive_c/windows/syswow64"
 
 # A 32-bit process reads HKCR\CLSID through the 32-bit view of the registry:
 # each regedit writes its own view.
 devices_reg "$work/devices.reg"
-"$wine64" regedit /S "$work/devices.reg"
-check "devices registered in the 64-bit view" test $? -eq 0
-"$wine32" regedit /S "$work/devices.reg"
-check "devices registered in the 32-bit view" test $? -eq 0
+check "devices registered in the 64-bit view" "$wine64" regedit /S "$work/devices.reg"
+check "devices registered in the 32-bit view" "$wine32" regedit /S "$work/devices.reg"
 
-run() {  # run <32|64> <directory> [arguments...]: leaves <directory>.rc, .out, .err
+run() {  # run <32|64> <directory> [arguments...]: recorded as <directory>
   local wine=$wine64 exe=$exe64 dir=$2
   [ "$1" = 32 ] && wine=$wine32 exe=$exe32
   shift 2
   mkdir -p "$dir"
-  (cd "$dir" && "$wine" "$exe" "$@" >"$dir.out" 2>"$dir.err" </dev/null)
-  echo $? >"$dir.rc"
+  (cd "$dir" && record "$dir" "$wine" "$exe" "$@")
 }
-quiet_and_zero() { [ "$(cat "$1.rc")" = 0 ] && [ ! -s "$1.out" ] && [ ! -s "$1.err" ]; }
 
 expected="$work/expected.txt"
 devices_report >"$expected"
 for bits in 64 32; do
   run $bits "$work/run$bits"
-  check "$bits-bit: exit 0, silent" quiet_and_zero "$work/run$bits"
+  check "$bits-bit: exit 0, silent" exited_silently "$work/run$bits"
   check "$bits-bit: only CameraInfo.txt written" test "$(ls -A "$work/run$bits")" = CameraInfo.txt
-  check "$bits-bit: the device set's report" cmp -s "$work/run$bits/CameraInfo.txt" "$expected"
+  check "$bits-bit: the device set's report" cmp "$work/run$bits/CameraInfo.txt" "$expected"
 done
 if cmp -s "$work/run32/CameraInfo.txt" "$work/run64/CameraInfo.txt"; then
   passes=$((passes + 1))
@@ -58,8 +54,8 @@ again="$work/再次 again"
 mkdir -p "$again"
 head -c 20000 /dev/zero | tr '\0' '#' >"$again/CameraInfo.txt"
 run 32 "$again" --verbose /out other.txt
-check "32-bit again: exit 0, silent" quiet_and_zero "$again"
-check "32-bit again: the same bytes as the 64-bit report" cmp -s "$again/CameraInfo.txt" "$work/run64/CameraInfo.txt"
+check "32-bit again: exit 0, silent" exited_silently "$again"
+check "32-bit again: the same bytes as the 64-bit report" cmp "$again/CameraInfo.txt" "$work/run64/CameraInfo.txt"
 
 "${wine64%64}server" -k 2>/dev/null
 echo "$passes passed, $failures failed"

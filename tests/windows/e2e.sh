@@ -4,32 +4,29 @@
 # for byte with what the device set must give; then, with a stand-in for a
 # driver's code loaded into it, the error mode the program runs with.
 #   e2e.sh <camera-info.exe> <error_mode_probe.dll> <work directory>
-# WINE is the loader that runs the program and regedit (64-bit Wine unless
-# set); WINE_PREFIX_MAKER makes the prefix (WINE unless set), so that a
-# 32-bit program can run in a 64-bit prefix, as it does on 64-bit Windows.
+# WINE is the project's Wine that runs the program and regedit and makes the
+# prefix (scripts/wine64 unless set; scripts/wine32 makes a 64-bit prefix, in
+# which the 32-bit program runs as on 64-bit Windows).
 set -uo pipefail
 exe=$(realpath "$1")
 probe=$(realpath "$2")
 work=$(realpath -m "$3")
-wine=${WINE:-/usr/lib/wine/wine64}
-prefix_maker=${WINE_PREFIX_MAKER:-$wine}
-export WINEDEBUG=-all WINEPREFIX="$work/prefix"
+wine=${WINE:-$(dirname "$0")/../../scripts/wine64}
+export WINEPREFIX="$work/prefix"
 source "$(dirname "$0")/common.sh"
 
 rm -rf "$work"
 mkdir -p "$work"
-"$prefix_maker" wineboot --init >/dev/null 2>&1
+"$wine" --prefix
 
-# run <directory> [arguments...]: runs the program there; leaves its exit code,
-# standard output and standard error in $work/rc, $work/out, $work/err.
+# run <directory> [arguments...]: runs the program there, recorded as $work/run.
 run() {
   local dir=$1
   shift
   mkdir -p "$dir"
-  (cd "$dir" && "$wine" "$exe" "$@" >"$work/out" 2>"$work/err" </dev/null)
-  echo $? >"$work/rc"
+  (cd "$dir" && record "$work/run" "$wine" "$exe" "$@")
 }
-quiet_and_zero() { [ "$(cat "$work/rc")" = 0 ] && [ ! -s "$work/out" ] && [ ! -s "$work/err" ]; }
+quiet_and_zero() { exited_silently "$work/run"; }
 report_is() {  # report_is <file> <expected text>
   cmp -s "$1" <(printf '%s' "$2") || { echo "--- got:"; od -c "$1" | head -40; return 1; }
 }

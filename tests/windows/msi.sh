@@ -12,12 +12,12 @@ msi=$(realpath "$1")
 work=$(realpath -m "$2")
 wine32=/usr/lib/wine/wine
 wine64=/usr/lib/wine/wine64
-export WINEDEBUG=-all WINEPREFIX="$work/prefix"
+export WINEPREFIX="$work/prefix"
 source "$here/common.sh"
 
 rm -rf "$work"
 mkdir -p "$work"
-"$wine64" wineboot --init >/dev/null 2>&1
+wine_prefix "$wine64"
 # What the installer holds, to compare what it installs with.
 msiextract -C "$work/packed" "$msi" >/dev/null
 exe=$(find "$work/packed" -name camera-info.exe)
@@ -31,18 +31,17 @@ installed="$WINEPREFIX/drive_c/Program Files (x86)/camera-info"
 uninstall='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
 entries() { "$wine32" reg query "$uninstall" /s 2>/dev/null | tr -d '\r' | grep -c 'DisplayName *REG_SZ *camera-info$'; }
 entry() { "$wine32" reg query "$uninstall\\$1" /v "$2" 2>/dev/null | tr -d '\r' | awk -v name="$2" '$1 == name { $1 = ""; $2 = ""; sub(/^ +/, ""); print }'; }
-msiexec() {  # msiexec <log> <arguments...>: leaves the exit code in $work/rc
+msiexec() {  # msiexec <log> <arguments...>: recorded as $work/msiexec
   local log=$1
   shift
-  "$wine64" msiexec "$@" /qn /l*v "$("$wine64" winepath -w "$log" 2>/dev/null)" >/dev/null 2>&1
-  echo $? >"$work/rc"
+  record "$work/msiexec" "$wine64" msiexec "$@" /qn /l*v "$("$wine64" winepath -w "$log" 2>/dev/null)"
 }
 windows_path() { "$wine64" winepath -w "$1" 2>/dev/null; }
 
 msiexec "$work/install.log" /i "$(windows_path "$msi")"
-check "install: msiexec /qn succeeds" test "$(cat "$work/rc")" = 0
-check "install: the program in Program Files (x86)\\camera-info" cmp -s "$installed/camera-info.exe" "$exe"
-check "install: the README beside it" cmp -s "$installed/README.md" "$readme"
+check "install: msiexec /qn succeeds" succeeded "$work/msiexec"
+check "install: the program in Program Files (x86)\\camera-info" cmp "$installed/camera-info.exe" "$exe"
+check "install: the README beside it" cmp "$installed/README.md" "$readme"
 check "install: nothing else there" test "$(ls -A "$installed" | tr '\n' ' ')" = "README.md camera-info.exe "
 check "install: one entry in Apps" test "$(entries)" = 1
 check "install: named camera-info" test "$(entry "$product" DisplayName)" = camera-info
@@ -55,9 +54,9 @@ check "install: no shortcut" test -z "$(find "$WINEPREFIX/drive_c" -iname '*came
 devices_reg "$work/devices.reg"
 "$wine32" regedit /S "$work/devices.reg"
 mkdir -p "$work/run"
-(cd "$work/run" && "$wine32" "$installed/camera-info.exe" >"$work/run.out" 2>"$work/run.err" </dev/null)
-check "installed program: exit 0, silent" test $? = 0 -a ! -s "$work/run.out" -a ! -s "$work/run.err"
-check "installed program: the device set's report" cmp -s "$work/run/CameraInfo.txt" <(devices_report)
+(cd "$work/run" && record "$work/run" "$wine32" "$installed/camera-info.exe")
+check "installed program: exit 0, silent" exited_silently "$work/run"
+check "installed program: the device set's report" cmp "$work/run/CameraInfo.txt" <(devices_report)
 
 # A newer installer over it: one product, the new files.
 IFS=. read -r major minor build <<<"$version"
@@ -67,12 +66,12 @@ newer=$major.$minor.$((build + 1))
 newer_product=$(property "$work/newer.msi" ProductCode)
 check "upgrade: the newer installer is another product" test "$newer_product" != "$product"
 msiexec "$work/upgrade.log" /i "$(windows_path "$work/newer.msi")"
-check "upgrade: msiexec /qn succeeds" test "$(cat "$work/rc")" = 0
+check "upgrade: msiexec /qn succeeds" succeeded "$work/msiexec"
 check "upgrade: one entry in Apps" test "$(entries)" = 1
 check "upgrade: it is the newer one" test "$(entry "$newer_product" DisplayVersion)" = "$newer"
 check "upgrade: the older one is gone" test -z "$(entry "$product" DisplayName)"
-check "upgrade: the newer README in place" cmp -s "$installed/README.md" "$work/README.md"
-check "upgrade: the program in place" cmp -s "$installed/camera-info.exe" "$exe"
+check "upgrade: the newer README in place" cmp "$installed/README.md" "$work/README.md"
+check "upgrade: the program in place" cmp "$installed/camera-info.exe" "$exe"
 
 # The older installer over the newer: refused, with a message that says why.
 # Wine stops at the launch condition as Windows does, but answers 0 (Windows:
@@ -84,11 +83,11 @@ msiexec "$work/downgrade.log" /i "$(windows_path "$msi")"
 check "downgrade: it stops at its launch conditions" grep -aq 'LaunchConditions. Return value 0' "$work/downgrade.log"
 check "downgrade: nothing is installed" test -z "$(grep -a 'Action start.*InstallFiles\|Action start.*RegisterProduct' "$work/downgrade.log")"
 check "downgrade: the newer one stays alone" test "$(entries)" = 1 -a "$(entry "$newer_product" DisplayVersion)" = "$newer"
-check "downgrade: the newer README stays" cmp -s "$installed/README.md" "$work/README.md"
+check "downgrade: the newer README stays" cmp "$installed/README.md" "$work/README.md"
 
 # Removal leaves nothing.
 msiexec "$work/remove.log" /x "$newer_product"
-check "remove: msiexec /x /qn succeeds" test "$(cat "$work/rc")" = 0
+check "remove: msiexec /x /qn succeeds" succeeded "$work/msiexec"
 check "remove: no folder left" test ! -e "$installed"
 check "remove: no entry in Apps" test "$(entries)" = 0
 
