@@ -66,7 +66,8 @@ private_apt() {
     -o "APT::Sandbox::User=root"
     ${apt_options[@]+"${apt_options[@]}"}
   )
-  apt-get "${private_apt[@]}" -qq update 2>&1 | grep '^E: ' | grep -v 'Some index files failed' | sed 's/^E: /apt: /; s#//[^/ ]*/#//<archive>/#' >&2
+  { apt-get "${private_apt[@]}" -qq update 2>&1 || true; } | { grep '^E: ' || true; } |
+    grep -v 'Some index files failed' | sed 's/^E: /apt: /; s#//[^/ ]*/#//<archive>/#' >&2 || true
   ls "$dir/lists/" | grep -q '_\(Packages\|Sources\)\(\.[a-z0-9]*\)\{0,1\}$'
 }
 
