@@ -231,6 +231,50 @@ TEST(MediaGraph, NodesTheGraphsDoNotSpeakForAreListed) {
     EXPECT_EQ(entries({captureNode(3)}, {h.topology()}), (Names{"/dev/video3"}));
 }
 
+TEST(MediaGraph, WhatAGraphSaysANodeIs) {
+    const struct {
+        const char* what;
+        std::function<void(GraphBuilder&)> make;  // the node is 81:5
+        std::optional<bool> captures;
+    } cases[] = {
+        {"a capture node, fed by a camera terminal",
+         [](GraphBuilder& g) {
+             const auto s = g.entity("Camera 1", kSensor, "o");
+             g.link(s, 0, g.node("Webcam: Webcam", 5), 0, media::kLinkEnabled);
+         },
+         true},
+        {"a capture node with nothing upstream", [](GraphBuilder& g) { g.node("vivid-000-vid-cap", 5); }, true},
+        {"uvcvideo's metadata node: no pad", [](GraphBuilder& g) { g.node("Webcam: Webcam", 5, ""); }, false},
+        {"an output node", [](GraphBuilder& g) { g.node("Webcam: Webcam", 5, "o"); }, false},
+        {"one node for both ends of a memory-to-memory device",
+         [](GraphBuilder& g) {
+             const auto in = g.node("source", 5, "o");
+             const auto out = g.entity("sink", media::kFunctionVideoNode, "i");
+             const auto scaler = g.entity("scaler", 0x00004002, "io");
+             g.link(in, 0, scaler, 0, media::kLinkEnabled);
+             g.link(scaler, 1, out, 0, media::kLinkEnabled);
+             g.rawLink(g.topology().interfaces.back().id, out, media::kInterfaceLink);
+         },
+         false},
+        {"a VBI node", [](GraphBuilder& g) { g.entity("vbi", 0x00010002, "i");
+             g.topology().interfaces.push_back({900, 0x201, 81, 5});
+             g.rawLink(900, g.topology().entities.back().id, media::kInterfaceLink); },
+         false},
+        {"another node only", [](GraphBuilder& g) { g.node("Capture", 6); }, std::nullopt},
+        {"an interface linked to nothing the graph holds",
+         [](GraphBuilder& g) {
+             g.topology().interfaces.push_back({900, 0x200, 81, 5});
+             g.rawLink(900, 12345, media::kInterfaceLink);
+         },
+         std::nullopt},
+    };
+    for (const auto& c : cases) {
+        GraphBuilder g;
+        c.make(g);
+        EXPECT_EQ(capturesInGraph(g.topology(), {81, 5}), c.captures) << c.what;
+    }
+}
+
 TEST(MediaGraph, EachGraphHasSensorsOfItsOwn) {
     // Two instances of one driver: the same entity ids, names and shapes.
     std::vector<MediaTopology> graphs;
@@ -337,6 +381,19 @@ TEST(MediaGraph, TheGraphsOfRealMachines) {
         ++machines;
     }
     EXPECT_EQ(machines, 10);
+}
+
+// What the graphs of two real webcams (uvcvideo, 6.6) say of their nodes.
+TEST(MediaGraph, WhatRealWebcamsGraphsSayOfTheirNodes) {
+    const std::string text = slurp(std::string(CAMERA_INFO_MEDIA_DATA) + "/topologies/uvc-hp5m-chromebook-gimble.txt");
+    const auto sections = dumpSections(text);
+    for (const std::string part : {"", "B"}) {
+        const std::vector<MediaTopology> graphs = parseMediaCtl(sections.at(part));
+        ASSERT_EQ(graphs.size(), 1u) << part;
+        EXPECT_EQ(capturesInGraph(graphs[0], dumpedNodeNumber("/dev/video0")), true) << part;
+        EXPECT_EQ(capturesInGraph(graphs[0], dumpedNodeNumber("/dev/video1")), false) << part << ": the metadata node";
+        EXPECT_EQ(capturesInGraph(graphs[0], dumpedNodeNumber("/dev/video2")), std::nullopt) << part;
+    }
 }
 
 }  // namespace

@@ -244,6 +244,19 @@ TEST_F(SysfsTree, AHostileTree) {
     EXPECT_EQ(cameras[3].pid, u"4444");
 }
 
+TEST_F(SysfsTree, ALinkIsFollowedBeforeItsDotDot) {
+    // The class entry steps through a link, then back up: ".." leaves where
+    // the link leads, as the kernel resolves it, not where the link stands.
+    file(sys() / "devices/platform/b/video4linux/video0/name", "Where the link stands\n");
+    file(sys() / "devices/elsewhere/b/video4linux/video0/name", "Where the link leads\n");
+    tree().link(sys() / "devices/platform/hop", sys() / "devices/elsewhere/deep");
+    fs::create_directories(sys() / "class/video4linux");
+    fs::create_directory_symlink("../../devices/platform/hop/../b/video4linux/video0", sys() / "class/video4linux/video0");
+    const CameraList cameras = list();
+    ASSERT_EQ(cameras.size(), 1u);
+    EXPECT_EQ(cameras[0].name, u"Where the link leads");
+}
+
 TEST_F(SysfsTree, AttributesThatAreNotFilesAreUnreadableAndNeverBlock) {
     // Real sysfs holds only regular files; a doctored tree may hold FIFOs
     // nobody writes to, or a device linked in as an attribute.
@@ -441,22 +454,33 @@ protected:
 };
 
 TEST_F(DeviceNodes, OnlyTheNodeWithTheEntrysNumberAnswers) {
-    nodeWithNumber("video0", "1:3");  // udev's link to it
-    link("char/1:3", "/dev/null");
-    nodeWithNumber("video1", "1:5");  // /dev/<name> where no link was made
-    link("video1", "/dev/zero");
-    nodeWithNumber("video2", "1:5");  // a stale node of another device under its name
-    link("video2", "/dev/null");
-    nodeWithNumber("video3", "0:0");  // a regular file, whose "device number" is 0
-    file(dev() / "video3", "");
-    nodeWithNumber("video4", "3:1");  // the numbers of /dev/null the wrong way round
-    link("video4", "/dev/null");
-    const DeviceQueries both{[](int fd) -> std::optional<std::uint32_t> {
-        struct stat seen {};
-        if (::fstat(fd, &seen) != 0) return std::nullopt;
-        return V4L2_CAP_VIDEO_CAPTURE;  // whatever was opened says it captures
-    }, noGraphs};
-    EXPECT_EQ(namesWith(both), (std::vector<std::u16string>{u"video0", u"video1"}));
+    // Without the kernel's dev/char links (entries' `dev` read), and with them.
+    for (const bool kernelLinks : {false, true}) {
+        fs::remove_all(sys());
+        fs::remove_all(dev());
+        fs::create_directories(dev());
+        nodeWithNumber("video0", "1:3");  // udev's link to it
+        link("char/1:3", "/dev/null");
+        nodeWithNumber("video1", "1:5");  // /dev/<name> where no link was made
+        link("video1", "/dev/zero");
+        nodeWithNumber("video2", "1:5");  // a stale node of another device under its name
+        link("video2", "/dev/null");
+        nodeWithNumber("video3", "0:0");  // a regular file, whose "device number" is 0
+        file(dev() / "video3", "");
+        nodeWithNumber("video4", "3:1");  // the numbers of /dev/null the wrong way round
+        link("video4", "/dev/null");
+        if (kernelLinks) {
+            const fs::path nodes = sys() / "devices/platform/nodes/video4linux";
+            for (const auto& [number, owner] : {std::pair{"1:3", "video0"}, {"1:5", "video1"}, {"3:1", "video4"}})
+                tree().link(sys() / "dev/char" / number, nodes / owner);
+        }
+        const DeviceQueries both{[](int fd) -> std::optional<std::uint32_t> {
+            struct stat seen {};
+            if (::fstat(fd, &seen) != 0) return std::nullopt;
+            return V4L2_CAP_VIDEO_CAPTURE;  // whatever was opened says it captures
+        }, noGraphs};
+        EXPECT_EQ(namesWith(both), (std::vector<std::u16string>{u"video0", u"video1"})) << kernelLinks;
+    }
 }
 
 TEST_F(DeviceNodes, OnlyNodesThatCaptureAndNeitherOutputNorConvertCount) {
@@ -742,15 +766,84 @@ TEST_F(MediaDevices, NodesFedByNothingLeaveAnEmptyCategory) {
     registry.release(HandleKind::DeviceEnumerator, enumerator);
 }
 
-TEST_F(MediaDevices, NoGraphIsReadWhereEveryNodeIsOnUsb) {
+TEST_F(MediaDevices, AWebcamsGraphNeverRenamesIt) {
     for (int i = 0; i < 3; ++i) {
         const fs::path device = usbDevice("3-" + std::to_string(i + 1), "0bda", "58f4", std::string("Webcam"));
         file(node(usbInterface(device, "00"), "video" + std::to_string(i), "Webcam\n") / "dev",
              "81:" + std::to_string(i) + "\n");
     }
     mediaDevice("media0", "1:3", "/dev/null");
-    EXPECT_EQ(listWith(graphs({{makedev(1, 3), receiverGraph("Camera 1", {0, 1, 2})}})).size(), 3u);
-    EXPECT_EQ(reads, 0);
+    const CameraList cameras = listWith(graphs({{makedev(1, 3), receiverGraph("Camera 1", {0, 1, 2})}}));
+    ASSERT_EQ(cameras.size(), 3u);
+    for (const CameraInfo& camera : cameras) EXPECT_EQ(camera.name, u"Webcam");
+    EXPECT_EQ(reads, 1);
+}
+
+// A webcam as uvcvideo makes it: a capture node and its metadata twin, and
+// the graph of its USB function, in which the capture node's entity takes
+// pictures in and the metadata node's has no pad. Asleep or awake, with or
+// without that graph: a node on USB is opened only where nothing else tells
+// and the camera is awake anyway.
+TEST_F(MediaDevices, AWebcamIsNeverWokenToBeListed) {
+    enum class Graph { Held, Unreadable, None };
+    const struct {
+        const char* what;
+        Graph graph;
+        std::optional<std::string> runtimeStatus;  // the USB device's power/runtime_status
+        bool asked;                                // whether its nodes are opened
+    } cases[] = {
+        {"asleep, the graph tells", Graph::Held, "suspended", false},
+        {"awake, the graph tells", Graph::Held, "active", false},
+        {"asleep, no media device", Graph::None, "suspended", false},
+        {"asleep, its graph cannot be read", Graph::Unreadable, "suspended", false},
+        {"awake, no media device", Graph::None, "active", true},
+        {"a kernel without runtime power management", Graph::None, std::nullopt, true},
+    };
+    const dev_t capture = makedev(1, 3), metadata = makedev(1, 5), media = makedev(1, 7);
+    MediaTopology uvc;
+    uvc.entities = {{1, "Webcam: Webcam", media::kFunctionVideoNode}, {2, "Webcam: Webcam", media::kFunctionVideoNode},
+                    {3, "Camera 1", media::kFunctionCameraSensor}};
+    uvc.pads = {{10, 1, media::kPadSink}, {11, 3, media::kPadSource}};
+    uvc.interfaces = {{20, 0x200, 1, 3}, {21, 0x200, 1, 5}};
+    uvc.links = {{30, 11, 10, media::kLinkEnabled}, {31, 20, 1, media::kInterfaceLink}, {32, 21, 2, media::kInterfaceLink}};
+    for (const auto& c : cases) {
+        fs::remove_all(sys());
+        fs::remove_all(dev());
+        fs::create_directories(dev());
+        const fs::path device = usbDevice("3-1", "0bda", "58f4", std::string("Webcam"));
+        const fs::path interface = usbInterface(device, "00");
+        tree().number(node(interface, "video0", "Webcam: Webcam\n", "0"), "1:3");
+        tree().number(node(interface, "video1", "Webcam: Webcam\n", "1"), "1:5");
+        link("video0", "/dev/null");
+        link("video1", "/dev/zero");
+        if (c.runtimeStatus) file(device / "power/runtime_status", *c.runtimeStatus + "\n");
+        if (c.graph != Graph::None) {
+            tree().number(interface / "media0", "1:7");
+            tree().link(sys() / "bus/media/devices/media0", interface / "media0");
+            link("media0", "/dev/full");
+        }
+        std::vector<dev_t> opened;
+        const DeviceQueries queries{
+            [&](int fd) -> std::optional<std::uint32_t> {
+                struct stat seen {};
+                if (::fstat(fd, &seen) != 0) return std::nullopt;
+                opened.push_back(seen.st_rdev);
+                if (!c.asked) ADD_FAILURE() << c.what << ": a node of the camera was opened";
+                if (seen.st_rdev == capture) return V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_DEVICE_CAPS;
+                return V4L2_CAP_META_CAPTURE;
+            },
+            [&](int fd) -> std::optional<MediaTopology> {
+                struct stat seen {};
+                if (c.graph != Graph::Held || ::fstat(fd, &seen) != 0 || seen.st_rdev != media) return std::nullopt;
+                return uvc;
+            }};
+        const CameraList cameras = listWith(queries);
+        ASSERT_EQ(cameras.size(), 1u) << c.what;
+        EXPECT_EQ(cameras[0].name, u"Webcam: Webcam") << c.what;
+        EXPECT_EQ(cameras[0].vid, u"0bda") << c.what;
+        const std::vector<dev_t> expected = c.asked ? std::vector<dev_t>{capture, metadata} : std::vector<dev_t>{};
+        EXPECT_EQ(opened, expected) << c.what;
+    }
 }
 
 TEST_F(MediaDevices, ASensorsNameIsItsModelAndCarriesNoIds) {

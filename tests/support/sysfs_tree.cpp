@@ -22,9 +22,23 @@ void SysfsTreeBuilder::fifo(const fs::path& path) const {
     if (::mkfifo(path.c_str(), 0644) != 0) throw std::runtime_error("mkfifo " + path.string());
 }
 
+void SysfsTreeBuilder::link(const fs::path& path, const fs::path& target) const {
+    fs::create_directories(path.parent_path());
+    fs::create_directories(target);
+    fs::create_directory_symlink(fs::relative(target, path.parent_path()), path);
+}
+
+void SysfsTreeBuilder::onUsb(const fs::path& device) const { link(device / "subsystem", sys_ / "bus/usb"); }
+
+void SysfsTreeBuilder::number(const fs::path& device, const std::string& majorMinor) const {
+    file(device / "dev", majorMinor + "\n");
+    link(sys_ / "dev/char" / majorMinor, device);
+}
+
 fs::path SysfsTreeBuilder::usbDevice(const std::string& port, const std::string& vid, const std::string& pid,
                                      const std::optional<std::string>& product) const {
     const fs::path device = sys_ / "devices/pci0000:00/0000:00:14.0/usb3" / port;
+    onUsb(device);
     file(device / "idVendor", vid + "\n");
     file(device / "idProduct", pid + "\n");
     if (product) file(device / "product", *product + "\n");
@@ -34,6 +48,7 @@ fs::path SysfsTreeBuilder::usbDevice(const std::string& port, const std::string&
 fs::path SysfsTreeBuilder::usbInterface(const fs::path& device, const std::string& number,
                                         const std::optional<std::string>& function) const {
     const fs::path interface = device / (device.filename().string() + ":1." + number);
+    onUsb(interface);
     file(interface / "bInterfaceNumber", number + "\n");
     if (function) file(interface / "interface", *function + "\n");
     return interface;

@@ -18,6 +18,15 @@ public:
     // A FIFO in a file's place, as a hostile tree may hold one.
     void fifo(const std::filesystem::path& path) const;
 
+    // A link at `path` to the directory `target` (made if missing), relative
+    // as the kernel's are.
+    void link(const std::filesystem::path& path, const std::filesystem::path& target) const;
+    // A device on the USB, as its `subsystem` link says.
+    void onUsb(const std::filesystem::path& device) const;
+    // A device's number ("81:0"): its `dev` attribute and the kernel's link
+    // from dev/char/<number> to it.
+    void number(const std::filesystem::path& device, const std::string& majorMinor) const;
+
     // A USB device with its ids (and product, if given) under a host controller.
     std::filesystem::path usbDevice(const std::string& port, const std::string& vid, const std::string& pid,
                                     const std::optional<std::string>& product) const;

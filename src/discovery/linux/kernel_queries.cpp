@@ -32,50 +32,64 @@ std::uint64_t pointerTo(std::vector<T>& items) {
 
 std::string nameOf(const char* text, std::size_t size) { return std::string(text, ::strnlen(text, size)); }
 
+// Arrays for a graph of up to the given counts, and the request that fills them.
+struct TopologyArrays {
+    std::vector<media_v2_entity> entities;
+    std::vector<media_v2_interface> interfaces;
+    std::vector<media_v2_pad> pads;
+    std::vector<media_v2_link> links;
+    media_v2_topology request{};
+
+    TopologyArrays(std::uint32_t e, std::uint32_t i, std::uint32_t p, std::uint32_t l)
+        : entities(e), interfaces(i), pads(p), links(l) {
+        request.num_entities = e;
+        request.ptr_entities = pointerTo(entities);
+        request.num_interfaces = i;
+        request.ptr_interfaces = pointerTo(interfaces);
+        request.num_pads = p;
+        request.ptr_pads = pointerTo(pads);
+        request.num_links = l;
+        request.ptr_links = pointerTo(links);
+    }
+
+    // The kernel writes back how many it filled in.
+    MediaTopology topology() const {
+        MediaTopology t;
+        for (std::uint32_t i = 0; i < request.num_entities && i < entities.size(); ++i)
+            t.entities.push_back({entities[i].id, nameOf(entities[i].name, sizeof entities[i].name), entities[i].function});
+        for (std::uint32_t i = 0; i < request.num_interfaces && i < interfaces.size(); ++i)
+            t.interfaces.push_back(
+                {interfaces[i].id, interfaces[i].intf_type, interfaces[i].devnode.major, interfaces[i].devnode.minor});
+        for (std::uint32_t i = 0; i < request.num_pads && i < pads.size(); ++i)
+            t.pads.push_back({pads[i].id, pads[i].entity_id, pads[i].flags});
+        for (std::uint32_t i = 0; i < request.num_links && i < links.size(); ++i)
+            t.links.push_back({links[i].id, links[i].source_id, links[i].sink_id, links[i].flags});
+        return t;
+    }
+};
+
 std::optional<MediaTopology> mediaTopology(int fd) {
-    media_device_info info{};
-    if (::ioctl(fd, MEDIA_IOC_DEVICE_INFO, &info) != 0) return std::nullopt;
+    // A webcam's graph or vimc's fits these: one call reads it whole, as the
+    // kernel reads it under its graph lock. A larger one answers ENOSPC.
+    TopologyArrays first(32, 32, 64, 64);
+    if (::ioctl(fd, MEDIA_IOC_G_TOPOLOGY, &first.request) == 0) return first.topology();
+    if (errno != ENOSPC) return std::nullopt;
     for (int read = 0; read < kReads; ++read) {
-        // First the counts alone, then the arrays; a graph that changed in
-        // between (a device coming or going) is read again.
+        // The counts alone, then arrays of that size; a graph that changed
+        // in between (a device coming or going) is read again.
         media_v2_topology counts{};
         if (::ioctl(fd, MEDIA_IOC_G_TOPOLOGY, &counts) != 0) return std::nullopt;
         if (counts.num_entities > kMostObjects || counts.num_interfaces > kMostObjects ||
             counts.num_pads > kMostObjects || counts.num_links > kMostObjects) {
             return std::nullopt;
         }
-        std::vector<media_v2_entity> entities(counts.num_entities);
-        std::vector<media_v2_interface> interfaces(counts.num_interfaces);
-        std::vector<media_v2_pad> pads(counts.num_pads);
-        std::vector<media_v2_link> links(counts.num_links);
-        media_v2_topology whole{};
-        whole.num_entities = counts.num_entities;
-        whole.ptr_entities = pointerTo(entities);
-        whole.num_interfaces = counts.num_interfaces;
-        whole.ptr_interfaces = pointerTo(interfaces);
-        whole.num_pads = counts.num_pads;
-        whole.ptr_pads = pointerTo(pads);
-        whole.num_links = counts.num_links;
-        whole.ptr_links = pointerTo(links);
-        if (::ioctl(fd, MEDIA_IOC_G_TOPOLOGY, &whole) != 0) {
+        TopologyArrays whole(counts.num_entities, counts.num_interfaces, counts.num_pads, counts.num_links);
+        if (::ioctl(fd, MEDIA_IOC_G_TOPOLOGY, &whole.request) != 0) {
             if (errno == ENOSPC) continue;  // it grew: the arrays are too small
             return std::nullopt;
         }
-        if (whole.topology_version != counts.topology_version) continue;
-
-        // The kernel writes back how many it filled in.
-        MediaTopology topology;
-        for (std::uint32_t i = 0; i < whole.num_entities && i < entities.size(); ++i)
-            topology.entities.push_back({entities[i].id, nameOf(entities[i].name, sizeof entities[i].name),
-                                         entities[i].function});
-        for (std::uint32_t i = 0; i < whole.num_interfaces && i < interfaces.size(); ++i)
-            topology.interfaces.push_back({interfaces[i].id, interfaces[i].intf_type, interfaces[i].devnode.major,
-                                           interfaces[i].devnode.minor});
-        for (std::uint32_t i = 0; i < whole.num_pads && i < pads.size(); ++i)
-            topology.pads.push_back({pads[i].id, pads[i].entity_id, pads[i].flags});
-        for (std::uint32_t i = 0; i < whole.num_links && i < links.size(); ++i)
-            topology.links.push_back({links[i].id, links[i].source_id, links[i].sink_id, links[i].flags});
-        return topology;
+        if (whole.request.topology_version != counts.topology_version) continue;
+        return whole.topology();
     }
     return std::nullopt;
 }

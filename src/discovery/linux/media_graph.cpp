@@ -159,6 +159,31 @@ std::vector<CameraSlot> camerasOfNodes(const std::vector<CaptureNode>& nodes,
     return slots;
 }
 
+std::optional<bool> capturesInGraph(const MediaTopology& graph, const DeviceNumber& number) {
+    std::unordered_set<std::uint32_t> interfaces;
+    for (const MediaInterface& interface : graph.interfaces) {
+        if (DeviceNumber{interface.major, interface.minor} == number) interfaces.insert(interface.id);
+    }
+    std::unordered_set<std::uint32_t> entities;
+    for (const MediaLink& link : graph.links) {
+        if ((link.flags & media::kLinkType) == media::kInterfaceLink && interfaces.count(link.source) != 0)
+            entities.insert(link.sink);
+    }
+    bool known = false, videoNode = false, takesIn = false, givesOut = false;
+    for (const MediaEntity& entity : graph.entities) {
+        if (entities.count(entity.id) == 0) continue;
+        known = true;
+        videoNode = videoNode || entity.function == media::kFunctionVideoNode;
+    }
+    if (!known) return std::nullopt;
+    for (const MediaPad& pad : graph.pads) {
+        if (entities.count(pad.entity) == 0) continue;
+        takesIn = takesIn || (pad.flags & media::kPadSink) != 0;
+        givesOut = givesOut || (pad.flags & media::kPadSource) != 0;
+    }
+    return videoNode && takesIn && !givesOut;
+}
+
 std::string sensorModel(const std::string& entityName) {
     const std::size_t firstSpace = entityName.find(' ');
     if (firstSpace == 0 || firstSpace == std::string::npos) return entityName;

@@ -76,6 +76,15 @@ struct CaptureNode {
 // number is not known.
 inline bool graphMaySpeakFor(const CaptureNode& node) { return !node.onUsb && node.number.has_value(); }
 
+// Whether a video node whose device number the graph holds is a capture
+// node, as the entities its device node stands for tell: they take pictures
+// in (a sink pad) and give none out (no source pad) and are video nodes. An
+// output node's entity has a source pad, the one device node of a
+// memory-to-memory device stands for both ends, and uvcvideo's metadata
+// node has no pad at all (so on 6.1 and 6.12). None where the graph holds no
+// such node.
+std::optional<bool> capturesInGraph(const MediaTopology& graph, const std::pair<std::uint32_t, std::uint32_t>& number);
+
 // One entry of the category: a capture node listed itself, or a camera
 // sensor of a graph in the place of the capture node it reaches first.
 struct CameraSlot {

@@ -1,23 +1,20 @@
-// All of the Linux registry's reading of sysfs and /dev lives here.
+// The Linux registry joins what the kernel tells of each video node: what it
+// is, where it sits and which media graph speaks for it. Files are read
+// through sysfs_reading, the kernel's ioctls asked through DeviceQueries.
 #include "sysfs_registry.h"
 
-#include <dirent.h>
-#include <fcntl.h>
 #include <linux/videodev2.h>
-#include <sys/stat.h>
 #include <sys/sysmacros.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <climits>
-#include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <memory>
 #include <vector>
 
 #include "kernel_name.h"
 #include "media_graph.h"
+#include "sysfs_reading.h"
 #include "usb_descriptors.h"
 #include "utf.h"
 
@@ -31,20 +28,48 @@ struct Sensor {
     std::string name;         // the entity's name
 };
 
-// Where a node sits on the USB: the device that holds the ids and, for a
-// driver bound to one of its functions, that interface.
+// Where a node sits on the USB: the device and, for a driver bound to one of
+// its functions, that interface; the ids where the device has them as the
+// kernel writes them.
 struct UsbPlace {
     std::string device;
     std::optional<std::string> interface;
-    std::string idVendor;
-    std::string idProduct;
+    std::optional<std::string> interfaceNumber;  // bInterfaceNumber
+    std::optional<std::string> idVendor;
+    std::optional<std::string> idProduct;
+    bool hasIds() const { return idVendor && idProduct; }
 };
 
-// One entry of the category: a capture node or a sensor. A node's sysfs
-// directory and place on the USB are read once, when the category is made.
+// A text read once, when first asked for, and kept.
+class Once {
+public:
+    template <typename Read>
+    const std::optional<std::string>& get(Read read) {
+        if (!read_) {
+            text_ = read();
+            read_ = true;
+        }
+        return text_;
+    }
+
+private:
+    bool read_ = false;
+    std::optional<std::string> text_;
+};
+
+// A video node: where it is in sysfs and on the USB, read when the category
+// is made, and the texts its properties come from, each read once.
+struct Node {
+    std::string directory;  // resolved
+    std::optional<UsbPlace> usb;
+    Once name;              // made whole
+    Once product;
+};
+
+// One entry of the category: a node, or a sensor; neither for a class entry
+// that leads nowhere.
 struct Entry {
-    std::optional<std::string> node;  // the node's resolved sysfs directory; none for a dangling entry
-    std::optional<UsbPlace> usb;      // where the node sits on the USB, if it does
+    std::shared_ptr<Node> node;
     std::optional<Sensor> sensor;
 };
 
@@ -58,9 +83,7 @@ struct Moniker {
 };
 
 struct PropertyBag {
-    std::string node;              // the node's resolved sysfs directory
-    std::optional<UsbPlace> usb;  // where it sits on the USB, if it does
-    std::optional<std::string> sensor;  // a sensor's entity name, for a sensor
+    Entry entry;
 };
 
 struct PropertyValue {
@@ -77,105 +100,45 @@ Handle handOut(std::unique_ptr<T> object) {
     return reinterpret_cast<Handle>(object.release());
 }
 
-// Owns one open file descriptor.
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    Descriptor(Descriptor&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    Descriptor& operator=(Descriptor&&) = delete;
-    ~Descriptor() {
-        if (fd_ >= 0) ::close(fd_);
+// A node's device is the directory its video4linux directory sits in, as the
+// kernel lays class devices out; elsewhere its `device` link says.
+std::optional<std::string> deviceOf(const std::string& node) {
+    const std::string classDir = parentOf(node);
+    if (baseNameOf(classDir) == "video4linux") return parentOf(classDir);
+    return resolvedDirectory(node + "/device");
+}
+
+// Whether a device is on the USB is what its `subsystem` link names; a
+// driver is bound to an interface (which has a number) or to the whole device.
+std::optional<UsbPlace> usbPlaceOfDevice(const std::string& device) {
+    if (linkName(device + "/subsystem") != "usb") return std::nullopt;
+    UsbPlace place;
+    place.interfaceNumber = hexAttribute(device + "/bInterfaceNumber", 2);
+    if (place.interfaceNumber) {
+        place.interface = device;
+        place.device = parentOf(device);
+    } else {
+        place.device = device;
     }
-    int get() const { return fd_; }
-    explicit operator bool() const { return fd_ >= 0; }
-
-private:
-    int fd_;
-};
-
-// Opens `path` without blocking and without making it the controlling
-// terminal, and only if it is, when opened, of the kind `wanted` accepts.
-template <typename Wanted>
-Descriptor openIf(const std::string& path, int flags, Wanted wanted) {
-    struct stat seen {};
-    // Looked at first, so that a FIFO or a device in the wrong place is never
-    // opened at all; opening one can block or do something of its own.
-    if (::stat(path.c_str(), &seen) != 0 || !wanted(seen)) return Descriptor(-1);
-    Descriptor fd(::open(path.c_str(), flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    // What was opened may not be what was looked at a moment before.
-    if (!fd || ::fstat(fd.get(), &seen) != 0 || !wanted(seen)) return Descriptor(-1);
-    return fd;
+    place.idVendor = hexAttribute(place.device + "/idVendor", 4);
+    if (place.idVendor) place.idProduct = hexAttribute(place.device + "/idProduct", 4);
+    return place;
 }
 
-std::size_t pageSize() {
-    static const long page = ::sysconf(_SC_PAGESIZE);
-    return page > 0 ? static_cast<std::size_t>(page) : 4096;
-}
+// The nodes of one device (a camera's capture and metadata nodes, vivid's
+// instances) share its place, read once.
+using UsbPlaces = std::map<std::string, std::optional<UsbPlace>>;
 
-// A sysfs attribute is a regular file of at most one page; anything else in
-// its place (a FIFO, a device, a directory) is an attribute that cannot be
-// read, and of a larger file only the first `limit` bytes are taken.
-std::optional<std::string> readAttribute(const std::string& path, std::size_t limit = pageSize()) {
-    const Descriptor fd = openIf(path, O_RDONLY, [](const struct stat& s) { return S_ISREG(s.st_mode); });
-    if (!fd) return std::nullopt;
-    std::string bytes(limit, '\0');
-    std::size_t used = 0;
-    while (used < bytes.size()) {
-        const ssize_t got = ::read(fd.get(), &bytes[used], bytes.size() - used);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) return std::nullopt;
-        if (got == 0) break;
-        used += static_cast<std::size_t>(got);
-    }
-    bytes.resize(used);
-    return bytes;
-}
-
-// sysfs ends each attribute with one line feed.
-std::optional<std::string> readLine(const std::string& path) {
-    std::optional<std::string> text = readAttribute(path);
-    if (text && !text->empty() && text->back() == '\n') text->pop_back();
-    return text;
-}
-
-// Class entries are links into /sys/devices; the link is resolved before any
-// ".." is followed, as the kernel lays the tree out.
-std::optional<std::string> resolve(const std::string& path) {
-    char resolved[PATH_MAX];
-    if (::realpath(path.c_str(), resolved) == nullptr) return std::nullopt;
-    return std::string(resolved);
-}
-
-std::string parentOf(const std::string& path) {
-    const std::size_t slash = path.find_last_of('/');
-    return slash == 0 || slash == std::string::npos ? std::string("/") : path.substr(0, slash);
-}
-
-// The kernel writes a USB id as `digits` lower-case hexadecimal digits;
-// anything else in its place is no id at all.
-std::optional<std::string> hexAttribute(const std::string& path, std::size_t digits) {
-    std::optional<std::string> text = readLine(path);
-    const auto hex = [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); };
-    if (!text || text->size() != digits || !std::all_of(text->begin(), text->end(), hex)) return std::nullopt;
-    return text;
-}
-
-std::optional<UsbPlace> usbDeviceAt(const std::string& directory, std::optional<std::string> interface) {
-    std::optional<std::string> idVendor = hexAttribute(directory + "/idVendor", 4);
-    std::optional<std::string> idProduct = hexAttribute(directory + "/idProduct", 4);
-    if (!idVendor || !idProduct) return std::nullopt;
-    return UsbPlace{directory, std::move(interface), std::move(*idVendor), std::move(*idProduct)};
-}
-
-// A UVC node's `device` is usually the interface (.../3-2/3-2:1.0) whose
-// parent holds the ids; a driver bound to the whole device links it directly.
-std::optional<UsbPlace> findUsbDevice(const std::string& node) {
-    const std::optional<std::string> device = resolve(node + "/device");
+std::optional<UsbPlace> usbPlaceOf(const std::string& node, UsbPlaces& known) {
+    const std::optional<std::string> device = deviceOf(node);
     if (!device) return std::nullopt;
-    if (std::optional<UsbPlace> whole = usbDeviceAt(*device, std::nullopt)) return whole;
-    return usbDeviceAt(parentOf(*device), *device);
+    const auto found = known.find(*device);
+    if (found != known.end()) return found->second;
+    return known.emplace(*device, usbPlaceOfDevice(*device)).first->second;
+}
+
+const std::optional<std::string>& productOf(Node& node) {
+    return node.product.get([&] { return readLine(node.usb->device + "/product"); });
 }
 
 // Where a USB device's raw descriptors are read, no more than this is taken:
@@ -190,26 +153,26 @@ constexpr std::size_t kDescriptorBytes = 64 * 1024;
 bool nameTakesInterfaceText(const UsbPlace& usb) {
     const std::optional<std::string> descriptors = readAttribute(usb.device + "/descriptors", kDescriptorBytes);
     const std::optional<std::string> configuration = readLine(usb.device + "/bConfigurationValue");
-    const std::optional<std::string> interface = hexAttribute(*usb.interface + "/bInterfaceNumber", 2);
-    if (!descriptors || !configuration || !interface) return true;
+    if (!descriptors || !configuration || !usb.interfaceNumber) return true;
     char* end = nullptr;
     const unsigned long value = std::strtoul(configuration->c_str(), &end, 10);
     if (configuration->empty() || *end != '\0' || value > 255) return true;
-    const std::optional<FunctionStrings> strings =
-        functionStrings(*descriptors, static_cast<unsigned>(value), static_cast<unsigned>(std::stoul(*interface, nullptr, 16)));
+    const std::optional<FunctionStrings> strings = functionStrings(
+        *descriptors, static_cast<unsigned>(value), static_cast<unsigned>(std::stoul(*usb.interfaceNumber, nullptr, 16)));
     return !strings || functionNamedByInterface(*strings);
 }
 
 // What the driver of a USB node meant to call it, as far as sysfs tells;
 // none where the driver named it with a text sysfs does not show.
-std::optional<std::string> intendedName(const std::optional<UsbPlace>& usb) {
-    if (!usb) return std::nullopt;
+std::optional<std::string> intendedName(Node& node) {
+    if (!node.usb || !node.usb->hasIds()) return std::nullopt;
+    const UsbPlace& usb = *node.usb;
     std::optional<std::string> function;
-    if (usb->interface) {
-        if (!nameTakesInterfaceText(*usb)) return std::nullopt;
-        function = readLine(*usb->interface + "/interface");
+    if (usb.interface) {
+        if (!nameTakesInterfaceText(usb)) return std::nullopt;
+        function = readLine(*usb.interface + "/interface");
     }
-    return uvcNodeName(readLine(usb->device + "/product"), usb->idVendor, usb->idProduct, function);
+    return uvcNodeName(productOf(node), *usb.idVendor, *usb.idProduct, function);
 }
 
 // The display name carries the sysfs path for whoever reads it, with "%" and
@@ -246,88 +209,85 @@ bool byNodeNumber(const std::string& a, const std::string& b) {
     return a < b;
 }
 
-// The device number in a class entry's `dev` attribute ("81:0").
-std::optional<dev_t> deviceNumber(const std::string& entry) {
-    const std::optional<std::string> text = readLine(entry + "/dev");
-    if (!text) return std::nullopt;
-    unsigned majorNumber = 0, minorNumber = 0;
-    char after = 0;
-    if (std::sscanf(text->c_str(), "%u:%u%c", &majorNumber, &minorNumber, &after) != 2) return std::nullopt;
-    return makedev(majorNumber, minorNumber);
-}
-
-// The device node of a class entry: /dev/char/<major>:<minor> where udev made
-// it, else /dev/<entry name>; only a character device with the entry's own
-// number answers for it, so a renamed or stale node never speaks for another.
-Descriptor openDeviceNode(const std::string& entry, const std::string& name, const std::string& devRoot) {
-    const std::optional<dev_t> number = deviceNumber(entry);
-    if (!number) return Descriptor(-1);
-    const auto isThisDevice = [&](const struct stat& s) { return S_ISCHR(s.st_mode) && s.st_rdev == *number; };
-    const std::string candidates[] = {
-        devRoot + "/char/" + std::to_string(major(*number)) + ":" + std::to_string(minor(*number)),
-        devRoot + "/" + name,
-    };
-    for (const std::string& path : candidates) {
-        Descriptor fd = openIf(path, O_RDONLY, isThisDevice);
-        if (fd) return fd;
-    }
-    return Descriptor(-1);
-}
-
-// A capture node, not an output, memory-to-memory or metadata node. The
-// driver says so when its node opens; otherwise the metadata twin of a UVC
-// camera gives itself away by an index other than 0.
-bool isCaptureNode(const std::string& entry, const std::string& name, const std::string& devRoot,
-                   const DeviceQueries& queries) {
-    if (const Descriptor fd = openDeviceNode(entry, name, devRoot)) {
-        if (const std::optional<std::uint32_t> caps = queries.videoCapabilities(fd.get())) {
-            const std::uint32_t capture = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_VIDEO_CAPTURE_MPLANE;
-            const std::uint32_t notInput = V4L2_CAP_VIDEO_OUTPUT | V4L2_CAP_VIDEO_OUTPUT_MPLANE | V4L2_CAP_VIDEO_M2M |
-                                           V4L2_CAP_VIDEO_M2M_MPLANE;
-            return (*caps & capture) != 0 && (*caps & notInput) == 0;
-        }
-    }
-    const std::optional<std::string> index = readLine(entry + "/index");
-    return !index || *index == "0";
-}
-
-// The names under `dir` that `wanted` accepts, in node-number order.
-template <typename Wanted>
-std::vector<std::string> nodeNames(const std::string& dir, Wanted wanted) {
-    std::vector<std::string> names;
-    if (DIR* listing = ::opendir(dir.c_str())) {
-        while (const dirent* item = ::readdir(listing)) {
-            if (wanted(std::string(item->d_name))) names.emplace_back(item->d_name);
-        }
-        ::closedir(listing);
-    }
+// The kernel's nodes named `prefix`<number> in `directory`, in node-number order.
+std::vector<std::string> nodeNames(const std::string& directory, const std::string& prefix) {
+    std::vector<std::string> names = namesIn(directory);
+    names.erase(std::remove_if(names.begin(), names.end(), [&](const std::string& n) { return !isNodeName(n, prefix); }),
+                names.end());
     std::sort(names.begin(), names.end(), byNodeNumber);
     return names;
 }
 
+using Number = std::pair<std::uint32_t, std::uint32_t>;
+
+Number numberOf(dev_t number) { return {major(number), minor(number)}; }
+
 // The graphs of the machine's media devices that can be read whole, each
 // read once, with the sysfs directory of each. A media device that cannot be
 // opened or read (no permission, gone, a kernel without the media
-// controller) has no graph, and its nodes stay as they are.
+// controller) has no graph, and its nodes stay as they are. Reading a graph
+// wakes nothing: the kernel answers from what it keeps.
 struct Graphs {
     std::vector<std::string> devices;
     std::vector<MediaTopology> topologies;
 };
 
-Graphs readGraphs(const std::string& sysRoot, const std::string& devRoot, const DeviceQueries& queries) {
+Graphs readGraphs(const KernelPaths& paths, const DeviceQueries& queries) {
     Graphs graphs;
-    const std::string bus = sysRoot + "/bus/media/devices";
-    for (const std::string& name : nodeNames(bus, [](const std::string& n) { return isNodeName(n, "media"); })) {
-        const std::string entry = bus + "/" + name;
-        const Descriptor fd = openDeviceNode(entry, name, devRoot);
+    const std::optional<std::string> bus = resolvedDirectory(paths.sys + "/bus/media/devices");
+    if (!bus) return graphs;
+    for (const std::string& name : nodeNames(*bus, "media")) {
+        KernelDevice device = kernelDevice(paths, *bus, name);
+        if (!device.node || !device.directory) continue;
+        const Descriptor fd = openDevice(*device.node);
         if (!fd) continue;
         std::optional<MediaTopology> topology = queries.mediaTopology(fd.get());
-        std::optional<std::string> device = resolve(entry);
-        if (!topology || !device) continue;
-        graphs.devices.push_back(std::move(*device));
+        if (!topology) continue;
+        graphs.devices.push_back(std::move(*device.directory));
         graphs.topologies.push_back(std::move(*topology));
     }
     return graphs;
+}
+
+// A class entry on its way into the category.
+struct Candidate {
+    KernelDevice device;
+    std::shared_ptr<Node> node;
+};
+
+bool capturesByCapabilities(std::uint32_t caps) {
+    const std::uint32_t capture = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_VIDEO_CAPTURE_MPLANE;
+    const std::uint32_t notInput =
+        V4L2_CAP_VIDEO_OUTPUT | V4L2_CAP_VIDEO_OUTPUT_MPLANE | V4L2_CAP_VIDEO_M2M | V4L2_CAP_VIDEO_M2M_MPLANE;
+    return (caps & capture) != 0 && (caps & notInput) == 0;
+}
+
+// Whether a node captures, and is neither an output, memory-to-memory nor
+// metadata node. A node on USB is never opened: uvcvideo powers a camera up
+// when one of its nodes opens (on 6.1 and 6.12; it stopped doing so for
+// such queries in 2025), so the graph of its USB function says, which the
+// kernel answers from memory; where no graph holds it, it is asked only
+// while its USB device is awake anyway. Any other node is asked
+// (VIDIOC_QUERYCAP). A node that cannot be asked is taken for a capture node
+// unless an index other than 0 gives it away as a second node of its device
+// (a UVC camera's metadata twin).
+bool captures(const Candidate& candidate, const Graphs& graphs, const DeviceQueries& queries) {
+    const KernelDevice& device = candidate.device;
+    const std::optional<UsbPlace>& usb = candidate.node->usb;
+    if (usb && device.number) {
+        for (const MediaTopology& graph : graphs.topologies) {
+            if (const std::optional<bool> held = capturesInGraph(graph, numberOf(*device.number))) return *held;
+        }
+    }
+    const bool asleep = usb && readLine(usb->device + "/power/runtime_status") == "suspended";
+    if (device.node && !asleep) {
+        if (const Descriptor fd = openDevice(*device.node)) {
+            if (const std::optional<std::uint32_t> caps = queries.videoCapabilities(fd.get()))
+                return capturesByCapabilities(*caps);
+        }
+    }
+    const std::optional<std::string> index = readLine(candidate.node->directory + "/index");
+    return !index || *index == "0";
 }
 
 }  // namespace
@@ -344,29 +304,43 @@ Status SysfsRegistry::createDeviceEnumerator(Handle& deviceEnumerator) {
 }
 
 Status SysfsRegistry::createClassEnumerator(Handle, Handle& classEnumerator) {
-    const std::string classDir = sysRoot_ + "/class/video4linux";
-    const std::vector<std::string> names = nodeNames(classDir, [&](const std::string& name) {
-        return isNodeName(name, "video") && isCaptureNode(classDir + "/" + name, name, devRoot_, queries_);
-    });
+    // A machine without video devices has no class directory: it is told so
+    // by one failed open, before anything else is looked up.
+    const std::vector<std::string> names = nodeNames(sysRoot_ + "/class/video4linux", "video");
     if (names.empty()) return kStatusFalse;  // the empty category
-
-    // What the graph rule needs of each node; the graphs are read only where
-    // one may speak for some node.
-    std::vector<Entry> found;
-    std::vector<CaptureNode> nodes;
+    const KernelPaths paths = kernelPaths(sysRoot_, devRoot_);
+    const std::optional<std::string> classDir = resolvedDirectory(paths.sys + "/class/video4linux");
+    if (!classDir) return kStatusFalse;
+    std::vector<Candidate> candidates;
+    UsbPlaces places;
     bool graphsMatter = false;
     for (const std::string& name : names) {
-        const std::string entry = classDir + "/" + name;
-        Entry node{resolve(entry), std::nullopt, std::nullopt};
-        if (node.node) node.usb = findUsbDevice(*node.node);
+        Candidate candidate{kernelDevice(paths, *classDir, name), nullptr};
+        if (candidate.device.directory) {
+            candidate.node = std::make_shared<Node>();
+            candidate.node->directory = *candidate.device.directory;
+            candidate.node->usb = usbPlaceOf(candidate.node->directory, places);
+        }
+        graphsMatter = graphsMatter || candidate.device.number.has_value();
+        candidates.push_back(std::move(candidate));
+    }
+    // Each media device is read once, and only where some node has a number
+    // that a graph could hold.
+    const Graphs graphs = graphsMatter ? readGraphs(paths, queries_) : Graphs{};
+
+    // What the graph rule needs of each capture node.
+    std::vector<Entry> found;
+    std::vector<CaptureNode> nodes;
+    for (const Candidate& candidate : candidates) {
+        // A class entry that leads nowhere stays, for the rules to skip.
+        if (candidate.node && !captures(candidate, graphs, queries_)) continue;
         CaptureNode captureNode;
-        if (const std::optional<dev_t> number = deviceNumber(entry)) captureNode.number.emplace(major(*number), minor(*number));
-        captureNode.onUsb = node.usb.has_value();
-        graphsMatter = graphsMatter || graphMaySpeakFor(captureNode);
-        found.push_back(std::move(node));
+        if (candidate.device.number) captureNode.number = numberOf(*candidate.device.number);
+        captureNode.onUsb = candidate.node && candidate.node->usb;
+        found.push_back(Entry{candidate.node, std::nullopt});
         nodes.push_back(captureNode);
     }
-    const Graphs graphs = graphsMatter ? readGraphs(sysRoot_, devRoot_, queries_) : Graphs{};
+    if (found.empty()) return kStatusFalse;
 
     auto enumerator = std::make_unique<ClassEnumerator>();
     for (const CameraSlot& slot : camerasOfNodes(nodes, graphs.topologies)) {
@@ -376,8 +350,7 @@ Status SysfsRegistry::createClassEnumerator(Handle, Handle& classEnumerator) {
         }
         for (const MediaEntity& entity : graphs.topologies[*slot.graph].entities) {
             if (entity.id == slot.sensor) {
-                enumerator->entries.push_back(
-                    Entry{std::nullopt, std::nullopt, Sensor{graphs.devices[*slot.graph], entity.name}});
+                enumerator->entries.push_back(Entry{nullptr, Sensor{graphs.devices[*slot.graph], entity.name}});
             }
         }
     }
@@ -395,12 +368,8 @@ Status SysfsRegistry::nextDevice(Handle classEnumerator, Handle& moniker) {
 
 Status SysfsRegistry::bindPropertyBag(Handle moniker, Handle& propertyBag) {
     const Entry& entry = from<Moniker>(moniker)->entry;
-    if (entry.sensor) {
-        propertyBag = handOut(std::make_unique<PropertyBag>(PropertyBag{"", std::nullopt, entry.sensor->name}));
-        return kStatusOk;
-    }
-    if (!entry.node) return kNotFound;  // a dangling class entry
-    propertyBag = handOut(std::make_unique<PropertyBag>(PropertyBag{*entry.node, entry.usb, std::nullopt}));
+    if (!entry.sensor && !entry.node) return kNotFound;  // a dangling class entry
+    propertyBag = handOut(std::make_unique<PropertyBag>(PropertyBag{entry}));
     return kStatusOk;
 }
 
@@ -412,12 +381,13 @@ Status SysfsRegistry::displayName(Handle moniker, std::optional<std::u16string>&
         return kStatusOk;
     }
     if (!entry.node) return kNotFound;
-    std::string shown = markerFree(*entry.node);
+    std::string shown = markerFree(entry.node->directory);
     // Ids only ever come from a USB device's own attributes, as Windows puts
     // them in a USB device's path.
-    if (const std::optional<UsbPlace>& usb = entry.usb) {
-        const std::string interface = usb->interface ? hexAttribute(*usb->interface + "/bInterfaceNumber", 2).value_or("") : "";
-        shown = "usb#vid_" + usb->idVendor + "&pid_" + usb->idProduct + "&mi_" + interface + "#" + shown;
+    const std::optional<UsbPlace>& usb = entry.node->usb;
+    if (usb && usb->hasIds()) {
+        shown = "usb#vid_" + *usb->idVendor + "&pid_" + *usb->idProduct + "&mi_" + usb->interfaceNumber.value_or("") +
+                "#" + shown;
     }
     text = decodeUtf8(shown);
     return kStatusOk;
@@ -426,17 +396,21 @@ Status SysfsRegistry::displayName(Handle moniker, std::optional<std::u16string>&
 Handle SysfsRegistry::createPropertyValue() { return handOut(std::make_unique<PropertyValue>()); }
 
 Status SysfsRegistry::readProperty(Handle propertyBag, const std::u16string& name, Handle value) {
-    const PropertyBag& bag = *from<PropertyBag>(propertyBag);
+    const Entry& entry = from<PropertyBag>(propertyBag)->entry;
     std::optional<std::string> text;
-    if (bag.sensor) {
+    if (entry.sensor) {
         // A sensor has a name and nothing more: it is no USB device.
-        if (name == u"FriendlyName") text = sensorModel(wholeNodeName(*bag.sensor, std::nullopt));
+        if (name == u"FriendlyName") text = sensorModel(wholeNodeName(entry.sensor->name, std::nullopt));
     } else if (name == u"FriendlyName") {
-        text = readLine(bag.node + "/name");
-        // Only a name that fills the kernel's bytes can have been cut.
-        if (text && text->size() == kKernelNameBytes) text = wholeNodeName(*text, intendedName(bag.usb));
-    } else if (name == u"Description" && bag.usb) {
-        text = readLine(bag.usb->device + "/product");
+        Node& node = *entry.node;
+        text = node.name.get([&] {
+            std::optional<std::string> kept = readLine(node.directory + "/name");
+            // Only a name that fills the kernel's bytes can have been cut.
+            if (kept && kept->size() == kKernelNameBytes) kept = wholeNodeName(*kept, intendedName(node));
+            return kept;
+        });
+    } else if (name == u"Description" && entry.node->usb) {
+        text = productOf(*entry.node);
     }
     if (!text) return kNotFound;  // the value is left as it was
     from<PropertyValue>(value)->text = decodeUtf8(*text);

@@ -29,7 +29,9 @@ DeviceQueries kernelQueries();
 // (usb#vid_XXXX&pid_XXXX&mi_NN#<sysfs path>), any other's nothing that reads
 // as an id; "FriendlyName" is the node's `name`, made whole where the kernel
 // cut it, or a sensor's model, and "Description" the USB device's `product`.
-// devRoot holds the device nodes that are asked what they are.
+// devRoot holds the device nodes: the media devices, whose graphs are read,
+// and the video nodes not on USB, which are asked what they are. A node on
+// USB is never opened while its camera sleeps, nor where its graph tells.
 class SysfsRegistry final : public DeviceRegistry {
 public:
     explicit SysfsRegistry(std::string sysRoot = "/sys", std::string devRoot = "/dev",

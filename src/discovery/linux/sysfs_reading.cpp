@@ -1,0 +1,197 @@
+// Reading sysfs and /dev: every system call the registry makes on files lives here.
+#include "sysfs_reading.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+
+Descriptor::~Descriptor() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+namespace {
+
+constexpr int kOpenFlags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+
+// Opens what a look approved, and keeps it only if what opened is of the
+// same kind: the path may have been swapped in between.
+template <typename Wanted>
+Descriptor openApproved(const std::string& path, Wanted wanted) {
+    Descriptor fd(::open(path.c_str(), kOpenFlags));
+    struct stat seen {};
+    if (!fd || ::fstat(fd.get(), &seen) != 0 || !wanted(seen)) return Descriptor(-1);
+    return fd;
+}
+
+bool isRegular(const struct stat& s) { return S_ISREG(s.st_mode); }
+
+std::optional<std::string> realPath(const std::string& path) {
+    char resolved[PATH_MAX];
+    if (::realpath(path.c_str(), resolved) == nullptr) return std::nullopt;
+    return std::string(resolved);
+}
+
+// The link `name` in the resolved directory `directory`, resolved. sysfs
+// links read "../../devices/...": their leading ".." are taken off the
+// link's own directory, which has no link in it, and what follows descends
+// into devices/, where the kernel keeps real directories. A link that reads
+// otherwise (or an entry that is no link) is resolved by realpath.
+std::optional<std::string> resolveLink(const std::string& directory, const std::string& name) {
+    char target[PATH_MAX];
+    const std::string path = directory + "/" + name;
+    const ssize_t length = ::readlink(path.c_str(), target, sizeof target);
+    if (length <= 0 || static_cast<std::size_t>(length) >= sizeof target) return realPath(path);
+    std::string rest(target, static_cast<std::size_t>(length));
+    if (rest.front() == '/') return realPath(path);
+    std::string base = directory;
+    while (rest.compare(0, 3, "../") == 0) {
+        if (base.size() <= 1) return realPath(path);
+        base = parentOf(base);
+        rest.erase(0, 3);
+    }
+    // Any "." or ".." left, or an empty step, is not the kernel's layout.
+    for (std::size_t start = 0; start <= rest.size();) {
+        const std::size_t end = std::min(rest.find('/', start), rest.size());
+        const std::string step = rest.substr(start, end - start);
+        if (step.empty() || step == "." || step == "..") return realPath(path);
+        start = end + 1;
+    }
+    return (base == "/" ? "" : base) + "/" + rest;
+}
+
+std::optional<dev_t> parseDeviceNumber(const std::optional<std::string>& text) {
+    if (!text) return std::nullopt;
+    unsigned majorNumber = 0, minorNumber = 0;
+    char after = 0;
+    if (std::sscanf(text->c_str(), "%u:%u%c", &majorNumber, &minorNumber, &after) != 2) return std::nullopt;
+    return makedev(majorNumber, minorNumber);
+}
+
+std::string numberText(dev_t number) { return std::to_string(major(number)) + ":" + std::to_string(minor(number)); }
+
+}  // namespace
+
+std::optional<DeviceNode> characterDeviceAt(const std::string& path) {
+    struct stat seen {};
+    if (::stat(path.c_str(), &seen) != 0 || !S_ISCHR(seen.st_mode)) return std::nullopt;
+    return DeviceNode{path, seen.st_rdev};
+}
+
+Descriptor openDevice(const DeviceNode& node) {
+    return openApproved(node.path,
+                        [&](const struct stat& s) { return S_ISCHR(s.st_mode) && s.st_rdev == node.number; });
+}
+
+std::size_t pageSize() {
+    static const long page = ::sysconf(_SC_PAGESIZE);
+    return page > 0 ? static_cast<std::size_t>(page) : 4096;
+}
+
+std::optional<std::string> readAttribute(const std::string& path, std::size_t limit) {
+    // Looked at first, so that a FIFO or a device in an attribute's place is
+    // never opened at all: opening one can block or do something of its own.
+    struct stat seen {};
+    if (::stat(path.c_str(), &seen) != 0 || !isRegular(seen)) return std::nullopt;
+    const Descriptor fd = openApproved(path, isRegular);
+    if (!fd) return std::nullopt;
+    std::string bytes(limit, '\0');
+    std::size_t used = 0;
+    while (used < bytes.size()) {
+        const std::size_t wanted = bytes.size() - used;
+        const ssize_t got = ::read(fd.get(), &bytes[used], wanted);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return std::nullopt;
+        used += static_cast<std::size_t>(got);
+        // A regular file reads short only at its end, and sysfs gives an
+        // attribute whole in one read: no second read to learn of the end.
+        if (static_cast<std::size_t>(got) < wanted) break;
+    }
+    bytes.resize(used);
+    return bytes;
+}
+
+std::optional<std::string> readLine(const std::string& path) {
+    std::optional<std::string> text = readAttribute(path);
+    if (text && !text->empty() && text->back() == '\n') text->pop_back();
+    return text;
+}
+
+std::optional<std::string> hexAttribute(const std::string& path, std::size_t digits) {
+    std::optional<std::string> text = readLine(path);
+    const auto hex = [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); };
+    if (!text || text->size() != digits || !std::all_of(text->begin(), text->end(), hex)) return std::nullopt;
+    return text;
+}
+
+std::string parentOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    return slash == 0 || slash == std::string::npos ? std::string("/") : path.substr(0, slash);
+}
+
+std::string baseNameOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::optional<std::string> linkName(const std::string& path) {
+    char target[PATH_MAX];
+    const ssize_t length = ::readlink(path.c_str(), target, sizeof target);
+    if (length <= 0 || static_cast<std::size_t>(length) >= sizeof target) return std::nullopt;
+    return baseNameOf(std::string(target, static_cast<std::size_t>(length)));
+}
+
+std::optional<std::string> resolvedDirectory(const std::string& path) { return realPath(path); }
+
+std::vector<std::string> namesIn(const std::string& directory) {
+    std::vector<std::string> names;
+    if (DIR* listing = ::opendir(directory.c_str())) {
+        while (const dirent* item = ::readdir(listing)) names.emplace_back(item->d_name);
+        ::closedir(listing);
+    }
+    return names;
+}
+
+KernelPaths kernelPaths(const std::string& sysRoot, const std::string& devRoot) {
+    KernelPaths paths;
+    paths.sys = realPath(sysRoot).value_or(sysRoot);
+    paths.dev = devRoot;
+    paths.charLinks = realPath(paths.sys + "/dev/char");
+    struct stat seen {};
+    paths.udevLinks = ::stat((devRoot + "/char").c_str(), &seen) == 0 && S_ISDIR(seen.st_mode);
+    return paths;
+}
+
+KernelDevice kernelDevice(const KernelPaths& paths, const std::string& listing, const std::string& name) {
+    KernelDevice device;
+    std::optional<DeviceNode> named = characterDeviceAt(paths.dev + "/" + name);
+    if (named && paths.charLinks) {
+        // The kernel's link from this number names the device it belongs to.
+        std::optional<std::string> owner = resolveLink(*paths.charLinks, numberText(named->number));
+        if (owner && baseNameOf(*owner) == name) {
+            device.directory = std::move(owner);
+            device.number = named->number;
+            device.node = std::move(named);
+            return device;
+        }
+    }
+    device.directory = resolveLink(listing, name);
+    if (device.directory) device.number = parseDeviceNumber(readLine(*device.directory + "/dev"));
+    if (!device.number) return device;
+    if (paths.udevLinks) {
+        std::optional<DeviceNode> linked = characterDeviceAt(paths.dev + "/char/" + numberText(*device.number));
+        if (linked && linked->number == *device.number) {
+            device.node = std::move(linked);
+            return device;
+        }
+    }
+    if (named && named->number == *device.number) device.node = std::move(named);
+    return device;
+}
