@@ -255,6 +255,7 @@ TEST_F(SysfsTree, ALinkIsFollowedBeforeItsDotDot) {
     const CameraList cameras = list();
     ASSERT_EQ(cameras.size(), 1u);
     EXPECT_EQ(cameras[0].name, u"Where the link leads");
+    EXPECT_EQ(displayNameOf("video0"), u16((sys() / "devices/elsewhere/b/video4linux/video0").string()));
 }
 
 TEST_F(SysfsTree, AttributesThatAreNotFilesAreUnreadableAndNeverBlock) {
@@ -300,9 +301,13 @@ TEST_F(SysfsTree, WhatIsNotAFileOrTheNodesOwnDeviceIsNeverOpened) {
     const fs::path platform = node(sys() / "devices/platform/p", "video1", "Platform\n", std::string("0"), false);
     file(platform / "dev", "81:1\n");
     tree().fifo(dev() / "video1");
+    // A FIFO's "device number" is 0: it must not pass for a device of that number.
+    const fs::path zero = node(sys() / "devices/platform/z", "video2", "Zero\n", std::string("0"), false);
+    file(zero / "dev", "0:0\n");
+    tree().fifo(dev() / "video2");
     std::vector<std::thread> writers;
     std::atomic<int> through{0};
-    for (const fs::path& fifo : {named / "name", dev() / "video1"}) {
+    for (const fs::path& fifo : {named / "name", dev() / "video1", dev() / "video2"}) {
         writers.emplace_back([fifo, &through] {
             const int fd = ::open(fifo.c_str(), O_WRONLY);  // waits for a reader
             ++through;
@@ -314,14 +319,15 @@ TEST_F(SysfsTree, WhatIsNotAFileOrTheNodesOwnDeviceIsNeverOpened) {
     // A writer let through needs a moment to say so; one still waiting never does.
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_EQ(through.load(), 0) << "a FIFO was opened";
-    for (const fs::path& fifo : {named / "name", dev() / "video1"}) {
+    for (const fs::path& fifo : {named / "name", dev() / "video1", dev() / "video2"}) {
         const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);  // lets the writers go
         if (reader >= 0) ::close(reader);
     }
     for (std::thread& writer : writers) writer.join();
-    ASSERT_EQ(cameras.size(), 2u);
+    ASSERT_EQ(cameras.size(), 3u);
     EXPECT_EQ(cameras[0].name, u"Product");
     EXPECT_EQ(cameras[1].name, u"Platform");
+    EXPECT_EQ(cameras[2].name, u"Zero");
 }
 
 TEST_F(SysfsTree, UsbIdsAreOnlyTheKernelsFourHexDigits) {
@@ -580,28 +586,29 @@ TEST_F(SysfsTree, NamesAreMadeWholeOnlyFromTheFunctionsOwnString) {
         std::u16string name;
     } cases[] = {
         {"the association names the function with another string",
-         device() + configuration(1) + association(0, 2, 5) + interface(0, 0, 4), "1", cut},
+         device() + configuration(1, association(0, 2, 5) + interface(0, 0, 4)), "1", cut},
         {"the association names it with the interface's string",
-         device() + configuration(1) + association(0, 2, 4) + interface(0, 0, 4), "1", whole},
-        {"the association names nothing", device() + configuration(1) + association(0, 2, 0) + interface(0, 0, 4), "1",
+         device() + configuration(1, association(0, 2, 4) + interface(0, 0, 4)), "1", whole},
+        {"the association names nothing", device() + configuration(1, association(0, 2, 0) + interface(0, 0, 4)), "1",
          whole},
-        {"no association", device() + configuration(1) + interface(0, 0, 4), "1", whole},
-        {"an association of other interfaces", device() + configuration(1) + association(1, 2, 5) + interface(0, 0, 4),
+        {"no association", device() + configuration(1, interface(0, 0, 4)), "1", whole},
+        {"an association of other interfaces", device() + configuration(1, association(1, 2, 5) + interface(0, 0, 4)),
          "1", whole},
         {"another string in a configuration that is not active",
-         device() + configuration(2) + association(0, 2, 5) + interface(0, 0, 4) + configuration(1) +
-             association(0, 2, 4) + interface(0, 0, 4),
+         device() + configuration(2, association(0, 2, 5) + interface(0, 0, 4)) +
+             configuration(1, association(0, 2, 4) + interface(0, 0, 4)),
          "1", whole},
         {"the active configuration comes second",
-         device() + configuration(1) + association(0, 2, 4) + interface(0, 0, 4) + configuration(2) +
-             association(0, 2, 4) + interface(0, 0, 4),
+         device() + configuration(1, association(0, 2, 4) + interface(0, 0, 4)) +
+             configuration(2, association(0, 2, 4) + interface(0, 0, 4)),
          "2", whole},
         {"another string in the second configuration, the active one",
-         device() + configuration(1) + interface(0, 0, 4) + configuration(2) + association(0, 2, 5) + interface(0, 0, 4),
+         device() + configuration(1, interface(0, 0, 4)) + configuration(2, association(0, 2, 5) + interface(0, 0, 4)),
          "2", cut},
         {"no descriptors", std::nullopt, "1", whole},
-        {"no active configuration", device() + configuration(1) + association(0, 2, 5) + interface(0, 0, 4), "", whole},
-        {"descriptors cut short", (device() + configuration(1) + association(0, 2, 5)).substr(0, 30), "1", whole},
+        {"no active configuration", device() + configuration(1, association(0, 2, 5) + interface(0, 0, 4)), "", whole},
+        {"descriptors cut short", (device() + configuration(1, association(0, 2, 5) + interface(0, 0, 4))).substr(0, 30),
+         "1", whole},
         {"nonsense", std::string(64, '\xff'), "1", whole},
     };
     const std::size_t count = sizeof cases / sizeof cases[0];
@@ -619,35 +626,49 @@ TEST_F(SysfsTree, NamesAreMadeWholeOnlyFromTheFunctionsOwnString) {
 
 TEST(UsbDescriptors, TheStringsOfOneInterfaceInOneConfiguration) {
     using namespace usb_blobs;
-    const std::string head = device() + configuration(1);
-    std::string manyAssociations = head;
+    const auto active = [](const std::string& body) { return device() + configuration(1, body); };
+    std::string manyAssociations;
     for (int i = 0; i < 16; ++i) manyAssociations += association(8, 1, 9);
     manyAssociations += association(0, 1, 5) + interface(0, 0, 4);
+    const std::string stray = configurationHeader(2, 9);
     const struct {
         const char* what;
         std::string bytes;
         unsigned interface;
         std::optional<FunctionStrings> strings;
     } cases[] = {
-        {"association and interface", head + association(0, 2, 5) + interface(0, 0, 4), 0, FunctionStrings{5, 4}},
-        {"the second interface of the association", head + association(0, 2, 5) + interface(1, 0, 6), 1,
+        {"association and interface", active(association(0, 2, 5) + interface(0, 0, 4)), 0, FunctionStrings{5, 4}},
+        {"the second interface of the association", active(association(0, 2, 5) + interface(1, 0, 6)), 1,
          FunctionStrings{5, 6}},
-        {"the association after the interface", head + interface(0, 0, 4) + association(0, 1, 5), 0,
+        {"the association after the interface", active(interface(0, 0, 4) + association(0, 1, 5)), 0,
          FunctionStrings{5, 4}},
-        {"the first of two associations", head + association(0, 1, 5) + association(0, 1, 7) + interface(0, 0, 4), 0,
+        {"the first of two associations", active(association(0, 1, 5) + association(0, 1, 7) + interface(0, 0, 4)), 0,
          FunctionStrings{5, 4}},
-        {"a seventeenth association is ignored, as the kernel ignores it", manyAssociations, 0, FunctionStrings{0, 4}},
-        {"alternate setting 0, wherever it stands", head + interface(0, 1, 9) + interface(0, 0, 4), 0,
+        {"a seventeenth association is ignored, as the kernel ignores it", active(manyAssociations), 0,
          FunctionStrings{0, 4}},
-        {"no such interface", head + interface(1, 0, 4), 0, std::nullopt},
-        {"no such configuration", device() + configuration(2) + interface(0, 0, 4), 0, std::nullopt},
-        {"a descriptor of length 0 ends the walk", head + std::string(2, '\0') + interface(0, 0, 4), 0, std::nullopt},
-        {"a descriptor running past the end", head + interface(0, 0, 4).substr(0, 8), 0, std::nullopt},
-        {"an interface descriptor too short to hold its string", head + bytes({8, 4, 0, 0, 1, 0x0E, 1, 0}), 0,
+        {"alternate setting 0, wherever it stands", active(interface(0, 1, 9) + interface(0, 0, 4)), 0,
+         FunctionStrings{0, 4}},
+        {"no such interface", active(interface(1, 0, 4)), 0, std::nullopt},
+        {"no such configuration", device() + configuration(2, interface(0, 0, 4)), 0, std::nullopt},
+        {"a descriptor of length 0 ends the walk", active(std::string(2, '\0') + interface(0, 0, 4)), 0, std::nullopt},
+        {"a descriptor running past the end", active(interface(0, 0, 4)).substr(0, 35), 0, std::nullopt},
+        {"a descriptor running past its configuration's end",
+         device() + configurationHeader(1, 13) + interface(0, 0, 4) + configuration(2, interface(0, 0, 6)), 0,
          std::nullopt},
-        {"a short association is no association", head + bytes({7, 11, 0, 2, 0x0E, 3, 0}) + interface(0, 0, 4), 0,
+        {"a stray configuration descriptor is skipped, as the kernel skips it",
+         active(stray + association(0, 1, 5) + interface(0, 0, 4)), 0, FunctionStrings{5, 4}},
+        {"a device descriptor out of place is skipped", active(device() + association(0, 1, 5) + interface(0, 0, 4)), 0,
+         FunctionStrings{5, 4}},
+        {"the active configuration after one whose length says where it ends",
+         device() + configuration(2, stray + interface(0, 0, 7)) + configuration(1, interface(0, 0, 4)), 0,
          FunctionStrings{0, 4}},
-        {"no device descriptor", configuration(1) + interface(0, 0, 4), 0, std::nullopt},
+        {"a configuration that says nothing of its length ends the walk",
+         device() + configurationHeader(2, 0) + configuration(1, interface(0, 0, 4)), 0, std::nullopt},
+        {"an interface descriptor too short to hold its string", active(bytes({8, 4, 0, 0, 1, 0x0E, 1, 0})), 0,
+         std::nullopt},
+        {"a short association is no association", active(bytes({7, 11, 0, 2, 0x0E, 3, 0}) + interface(0, 0, 4)), 0,
+         FunctionStrings{0, 4}},
+        {"no device descriptor", configuration(1, interface(0, 0, 4)), 0, std::nullopt},
         {"nothing", "", 0, std::nullopt},
     };
     for (const auto& c : cases) {

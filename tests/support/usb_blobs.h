@@ -17,7 +17,14 @@ inline std::string bytes(std::initializer_list<int> values) {
 inline std::string device() {
     return bytes({18, 1, 0x00, 0x02, 0xEF, 0x02, 0x01, 64, 0x6b, 0x1d, 0x04, 0x01, 0x00, 0x01, 1, 2, 3, 1});
 }
-inline std::string configuration(int value) { return bytes({9, 2, 0, 0, 2, value, 0, 0x80, 250}); }
+// A configuration descriptor whose wTotalLength is `total`.
+inline std::string configurationHeader(int value, int total) {
+    return bytes({9, 2, total & 0xFF, total >> 8, 2, value, 0, 0x80, 250});
+}
+// A configuration and the descriptors that follow it, wTotalLength telling their length.
+inline std::string configuration(int value, const std::string& body) {
+    return configurationHeader(value, static_cast<int>(9 + body.size())) + body;
+}
 inline std::string association(int first, int count, int iFunction) {
     return bytes({8, 11, first, count, 0x0E, 0x03, 0x00, iFunction});
 }

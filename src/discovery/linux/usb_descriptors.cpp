@@ -1,6 +1,8 @@
 // A bounded walk over raw USB descriptors.
 #include "usb_descriptors.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr std::uint8_t kDeviceType = 1;
@@ -16,35 +18,53 @@ constexpr unsigned kMostAssociations = 16;
 
 std::uint8_t at(std::string_view bytes, std::size_t i) { return static_cast<std::uint8_t>(bytes[i]); }
 
-}  // namespace
-
-std::optional<FunctionStrings> functionStrings(std::string_view descriptors, unsigned configuration,
-                                               unsigned interface) {
-    if (descriptors.size() < kDeviceLength || at(descriptors, 1) != kDeviceType) return std::nullopt;
-    bool inConfiguration = false;
+// The strings of `interface` in the descriptors that follow a configuration
+// descriptor, walked as the kernel walks them: a descriptor shorter than two
+// bytes or running past the configuration's end ends the walk; one it does
+// not expect there (a device or configuration descriptor, a short
+// association) is skipped, and what follows still counts.
+std::optional<FunctionStrings> stringsIn(std::string_view body, unsigned interface) {
     unsigned associations = 0;
     std::optional<std::uint8_t> iFunction;
     std::optional<std::uint8_t> iInterface;
-    // Each descriptor starts with its length and type; one shorter than two
-    // bytes or running past the end ends the walk, as it ends the kernel's.
-    for (std::size_t i = kDeviceLength; i + 2 <= descriptors.size();) {
-        const std::size_t length = at(descriptors, i);
-        if (length < 2 || length > descriptors.size() - i) break;
-        const std::uint8_t type = at(descriptors, i + 1);
-        if (type == kConfigurationType) {
-            if (inConfiguration) break;  // the next configuration: the one asked for is whole
-            inConfiguration = length >= kConfigurationLength && at(descriptors, i + 5) == configuration;
-        } else if (inConfiguration && type == kAssociationType && length >= kAssociationLength &&
-                   ++associations <= kMostAssociations && !iFunction) {
+    for (std::size_t i = 0; i + 2 <= body.size();) {
+        const std::size_t length = at(body, i);
+        if (length < 2 || length > body.size() - i) break;
+        const std::uint8_t type = at(body, i + 1);
+        if (type == kAssociationType && length >= kAssociationLength && ++associations <= kMostAssociations &&
+            !iFunction) {
             // The first association that holds the interface is the one the kernel gives it.
-            const unsigned first = at(descriptors, i + 2);
-            if (interface >= first && interface < first + at(descriptors, i + 3)) iFunction = at(descriptors, i + 7);
-        } else if (inConfiguration && type == kInterfaceType && length >= kInterfaceLength && !iInterface &&
-                   at(descriptors, i + 2) == interface && at(descriptors, i + 3) == 0) {
-            iInterface = at(descriptors, i + 8);
+            const unsigned first = at(body, i + 2);
+            if (interface >= first && interface < first + at(body, i + 3)) iFunction = at(body, i + 7);
+        } else if (type == kInterfaceType && length >= kInterfaceLength && !iInterface && at(body, i + 2) == interface &&
+                   at(body, i + 3) == 0) {
+            iInterface = at(body, i + 8);
         }
         i += length;
     }
     if (!iInterface) return std::nullopt;
     return FunctionStrings{iFunction.value_or(0), *iInterface};
+}
+
+}  // namespace
+
+std::optional<FunctionStrings> functionStrings(std::string_view descriptors, unsigned configuration,
+                                               unsigned interface) {
+    if (descriptors.size() < kDeviceLength || at(descriptors, 1) != kDeviceType) return std::nullopt;
+    // sysfs shows each configuration as the kernel read it: wTotalLength
+    // bytes from its configuration descriptor on.
+    for (std::size_t start = kDeviceLength; start + kConfigurationLength <= descriptors.size();) {
+        const std::size_t length = at(descriptors, start);
+        const std::size_t total = at(descriptors, start + 2) | (std::size_t{at(descriptors, start + 3)} << 8);
+        // Without a configuration descriptor that says how long it is, where
+        // the next configuration begins is unknown.
+        if (at(descriptors, start + 1) != kConfigurationType || length < kConfigurationLength || total < length) break;
+        if (at(descriptors, start + 5) == configuration) {
+            const std::size_t end = std::min(descriptors.size(), start + total);
+            if (start + length > end) return std::nullopt;  // its own descriptor runs past what there is
+            return stringsIn(descriptors.substr(start + length, end - start - length), interface);
+        }
+        start += total;
+    }
+    return std::nullopt;
 }

@@ -15,8 +15,9 @@ struct FunctionStrings {
 };
 
 // Reads them from `descriptors` as sysfs shows them (the device descriptor,
-// then each configuration with the descriptors that follow it), in the
-// configuration whose bConfigurationValue is `configuration`. None when the
+// then each configuration: its wTotalLength bytes, the configuration
+// descriptor first), in the configuration whose bConfigurationValue is
+// `configuration`, as the kernel reads that configuration. None when the
 // bytes hold no such configuration or no such interface. The bytes are
 // whatever a device sent: every length is checked before it is trusted.
 std::optional<FunctionStrings> functionStrings(std::string_view descriptors, unsigned configuration,
