@@ -8,8 +8,14 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
+
+#include <csignal>
+#include <cstring>
 
 #include <chrono>
 #include <cstdlib>
@@ -17,6 +23,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -76,32 +83,35 @@ public:
 TEST_F(ReportPlace, WhateverStandsUnderTheNameIsReplacedNeverFollowed) {
     const Json::Value document = smallReport();
     const std::string text = toStyledText(document);
+    const fs::perms made = fs::perms(0666 & ~currentUmask());
     const struct Case {
         const char* what;
         std::function<void(const ReportPlace&)> before;
         bool written;
         std::function<void(const ReportPlace&)> after;
+        fs::perms mode;  // of the report written: as any new file's, or the old report's
     } cases[] = {
-        {"nothing", [](const ReportPlace&) {}, true, nullptr},
-        {"a longer report", [](const ReportPlace& t) { write(t.report(), std::string(10000, '#')); }, true, nullptr},
-        {"a read-only file", [](const ReportPlace& t) { write(t.report(), "old", fs::perms(0444)); }, true, nullptr},
+        {"nothing", [](const ReportPlace&) {}, true, nullptr, made},
+        {"a longer report", [](const ReportPlace& t) { write(t.report(), std::string(10000, '#'), fs::perms(0640)); },
+         true, nullptr, fs::perms(0640)},
+        {"a read-only file", [](const ReportPlace& t) { write(t.report(), "old", fs::perms(0444)); }, true, nullptr,
+         fs::perms(0444)},
         {"a link to a file elsewhere",
          [](const ReportPlace& t) {
              write(t.outside() / "precious", "precious");
              fs::create_symlink(t.outside() / "precious", t.report());
          },
-         true, [](const ReportPlace& t) { EXPECT_EQ(slurp(t.outside() / "precious"), "precious"); }},
+         true, [](const ReportPlace& t) { EXPECT_EQ(slurp(t.outside() / "precious"), "precious"); }, made},
         {"a dangling link", [](const ReportPlace& t) { fs::create_symlink(t.outside() / "created", t.report()); },
-         true, [](const ReportPlace& t) { EXPECT_FALSE(fs::exists(fs::symlink_status(t.outside() / "created"))); }},
+         true, [](const ReportPlace& t) { EXPECT_FALSE(fs::exists(fs::symlink_status(t.outside() / "created"))); }, made},
         {"a link to a FIFO", [](const ReportPlace& t) {
              ASSERT_EQ(::mkfifo((t.outside() / "fifo").c_str(), 0644), 0);
              fs::create_symlink(t.outside() / "fifo", t.report());
          },
-         true, [](const ReportPlace& t) { EXPECT_TRUE(fs::is_fifo(t.outside() / "fifo")); }},
+         true, [](const ReportPlace& t) { EXPECT_TRUE(fs::is_fifo(t.outside() / "fifo")); }, made},
         {"a directory", [](const ReportPlace& t) { fs::create_directory(t.report()); }, false,
-         [](const ReportPlace& t) { EXPECT_TRUE(fs::is_directory(t.report())); }},
+         [](const ReportPlace& t) { EXPECT_TRUE(fs::is_directory(t.report())); }, made},
     };
-    const fs::perms expectedMode = fs::perms(0666 & ~currentUmask());
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         fs::remove_all(dir());
@@ -114,7 +124,7 @@ TEST_F(ReportPlace, WhateverStandsUnderTheNameIsReplacedNeverFollowed) {
         if (c.written) {
             const fs::file_status status = fs::symlink_status(report());
             EXPECT_EQ(status.type(), fs::file_type::regular);
-            EXPECT_EQ(status.permissions(), expectedMode);
+            EXPECT_EQ(status.permissions(), c.mode);
             // Read only what is a file: a link left to a FIFO would hold the test.
             if (status.type() == fs::file_type::regular) {
                 EXPECT_EQ(slurp(report()), text);
@@ -205,6 +215,168 @@ TEST_F(ReportPlace, ADirectoryClosedToWritingGetsTheReportInPlaceNeverThroughALi
     EXPECT_EQ(slurp(report()), toStyledText(document));
     EXPECT_EQ(slurp(outside() / "precious"), "precious");
     EXPECT_TRUE(fs::is_symlink(linked / "CameraInfo.txt"));
+}
+
+// The default ACL u::rwx,g::rwx,m::rwx,o::--- as the kernel keeps it
+// (system.posix_acl_default: a version, then tag, permissions and id each).
+std::string aclGivingOthersNothing() {
+    std::string acl;
+    const auto put = [&acl](std::uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i) acl += static_cast<char>((value >> (8 * i)) & 0xFF);
+    };
+    put(2, 4);
+    for (const auto& [tag, permissions] : {std::pair{0x01, 7}, {0x04, 7}, {0x10, 7}, {0x20, 0}}) {
+        put(static_cast<std::uint32_t>(tag), 2);
+        put(static_cast<std::uint32_t>(permissions), 2);
+        put(0xFFFFFFFFu, 4);
+    }
+    return acl;
+}
+
+std::string becomeNobody() {
+    if (::geteuid() != 0) return "";
+    if (::setgroups(0, nullptr) != 0 || ::setresgid(65534, 65534, 65534) != 0 || ::setresuid(65534, 65534, 65534) != 0)
+        return "cannot become nobody";
+    return "";
+}
+
+// What the directory's rules, its file system and the old report make of the
+// new report. Each row readies the directory, writes the report in a child
+// of its own (some rows change that process for good: another user, a limit,
+// a mount of its own), and says what must stand under the name afterwards,
+// with which bits and owner.
+TEST_F(ReportPlace, TheDirectoryAndTheOldReportHaveTheirSay) {
+    const Json::Value document = smallReport();
+    const std::string fresh = toStyledText(document), old = "null\n";
+    const uid_t me = ::geteuid();
+    const fs::path source = root() / "source", seen = root() / "seen";
+    // A bindfs mount over `source` at the report's directory, in a mount
+    // namespace of the child's own.
+    const auto fixedOwner = [&](bool oldReport) {
+        if (::access("/usr/bin/bindfs", X_OK) != 0) return std::string("no bindfs here");
+        if (::access("/dev/fuse", R_OK | W_OK) != 0) return std::string("no /dev/fuse to use here");
+        fs::create_directories(source);
+        if (oldReport) write(source / "CameraInfo.txt", old, fs::perms(0600));
+        return std::string();
+    };
+    const auto mountFixedOwner = [&] {
+        std::string why = enterPrivateMounts();
+        if (!why.empty()) return why;
+        const pid_t bindfs = ::fork();
+        if (bindfs == 0) {
+            // Refused to its owner's face too (root may change any file's mode).
+            ::execl("/usr/bin/bindfs", "bindfs", "-o", "nonempty", "--force-user=nobody", "--force-group=nogroup",
+                    "--perms=a+rwX", "--chmod-deny", "--chown-deny", source.c_str(), dir().c_str(),
+                    static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        int status = 0;
+        if (::waitpid(bindfs, &status, 0) != bindfs || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+            return std::string("bindfs could not mount here");
+        struct stat mounted {};
+        if (::stat(dir().c_str(), &mounted) != 0 || mounted.st_uid != 65534) return std::string("bindfs shows no nobody");
+        return std::string();
+    };
+    struct Row {
+        const char* what;
+        std::function<std::string()> ready;  // before the child; why the row cannot run here, or ""
+        std::function<std::string()> enter;  // in the child, before the write; why not, or ""
+        bool written;
+        const std::string& present;  // what stands under the name afterwards
+        mode_t bits;
+        uid_t owner;
+    };
+    const Row rows[] = {
+        {"a directory whose default ACL gives others nothing: the report is made as any new file there",
+         [&] {
+             const std::string acl = aclGivingOthersNothing();
+             if (::setxattr(dir().c_str(), "system.posix_acl_default", acl.data(), acl.size(), 0) != 0)
+                 return std::string("no ACLs here: ") + std::strerror(errno);
+             return std::string();
+         },
+         [] { return std::string(); }, true, fresh, 0660, me},
+        {"an old report made 0600 (and, as root, given to nobody): its bits and owner carry over",
+         [&] {
+             write(report(), old, fs::perms(0600));
+             if (me == 0 && ::chown(report().c_str(), 65534, 65534) != 0) return std::string("cannot give it away");
+             return std::string();
+         },
+         [] { return std::string(); }, true, fresh, 0600, me == 0 ? 65534 : me},
+        {"a file system that shows every file as nobody's and refuses chmod (bindfs; as vfat or CIFS mounted with "
+         "uid=): the report as made",
+         [&] { return fixedOwner(false); }, mountFixedOwner, true, fresh, 0666, 65534},
+        {"the same over an old report made 0600: taking over its bits is refused, and the report stays as made",
+         [&] { return fixedOwner(true); }, mountFixedOwner, true, fresh, 0666, 65534},
+        {"a directory closed to writing and a file size limit of 0: the old report stays whole",
+         [&] {
+             write(report(), old, fs::perms(0666));
+             fs::permissions(root(), fs::perms(0755));
+             fs::permissions(dir(), fs::perms(0555));
+             return std::string();
+         },
+         [] {
+             const std::string why = becomeNobody();
+             if (!why.empty()) return why;
+             // The soft limit only, so that what the write left can be recorded after it.
+             const rlimit none{0, RLIM_INFINITY};
+             std::signal(SIGXFSZ, SIG_IGN);
+             if (::setrlimit(RLIMIT_FSIZE, &none) != 0) return std::string("cannot limit the file size");
+             return std::string();
+         },
+         false, old, 0666, me},
+    };
+    std::string skipped;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        fs::permissions(dir(), fs::perms(0755));
+        fs::remove_all(dir());
+        fs::remove_all(source);
+        fs::remove_all(seen);
+        fs::create_directories(dir());
+        fs::create_directories(seen);
+        fs::permissions(seen, fs::perms(0777));
+        const std::string notHere = row.ready();
+        std::string why;
+        int result = -1;
+        if (notHere.empty()) {
+            result = runInChild([&] {
+                const std::string refused = row.enter();
+                if (!refused.empty()) {
+                    std::ofstream(seen / "refused") << refused;
+                    return 77;
+                }
+                const bool written = writeReportFile(report().c_str(), document);
+                const rlimit unlimited{RLIM_INFINITY, RLIM_INFINITY};
+                ::setrlimit(RLIMIT_FSIZE, &unlimited);
+                // What stands under the name, as this process sees it.
+                struct stat after {};
+                if (::lstat(report().c_str(), &after) == 0) {
+                    std::ofstream(seen / "text", std::ios::binary) << slurp(report());
+                    std::ofstream(seen / "mode") << (after.st_mode & 07777) << ' ' << after.st_uid;
+                }
+                std::ofstream listing(seen / "names");
+                for (const std::string& name : names(dir())) listing << name << '\n';
+                ::umount2(dir().c_str(), MNT_DETACH);
+                return written ? 0 : 1;
+            });
+            why = slurp(seen / "refused");
+        }
+        fs::permissions(dir(), fs::perms(0755));
+        if (!notHere.empty() || result == 77) {
+            skipped += std::string(skipped.empty() ? "" : "; ") + row.what + ": " + (notHere.empty() ? why : notHere);
+            continue;
+        }
+        EXPECT_EQ(result, row.written ? 0 : 1);
+        EXPECT_EQ(slurp(seen / "text"), row.present);
+        std::istringstream mode(slurp(seen / "mode"));
+        mode_t bits = 0;
+        uid_t owner = 0;
+        mode >> bits >> owner;
+        EXPECT_EQ(bits, row.bits) << std::oct << bits;
+        EXPECT_EQ(owner, row.owner);
+        EXPECT_EQ(slurp(seen / "names"), "CameraInfo.txt\n") << "nothing else is left beside it";
+    }
+    if (!skipped.empty()) GTEST_SKIP() << "rows not run here: " << skipped;
 }
 
 // A stream whose first write fails and whose later ones succeed, as a disk

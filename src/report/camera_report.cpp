@@ -54,6 +54,8 @@ bool writeReportFile(const char* path, const Json::Value& document) {
     // link under the name is replaced instead of followed.
     std::string sibling;
     if (std::FILE* file = createReportSibling(siblingPrefix(path), sibling)) {
+        // The new report is for whom the old one was, before a byte is in it.
+        takeOverReportPermissions(path, file);
         if (!writeAndClose(file, document)) {
             // A report that cannot be completed (a full disk) leaves none at
             // all: a missing file says the run could not write, an old one
@@ -68,10 +70,14 @@ bool writeReportFile(const char* path, const Json::Value& document) {
 
     // Where nothing new can be made or put in place (a directory closed to
     // writing, an old report held open on Windows), a report file that can
-    // be written is written in place.
-    std::FILE* file = openReportInPlace(path);
+    // be written is written in place, once there is room for all of it: the
+    // old report stays whole where there is not, and is no longer there
+    // where a write fails none the less.
+    const std::string text = toStyledText(document);
+    std::FILE* file = openReportInPlace(path, text.size());
     if (file == nullptr) return false;
-    if (writeAndClose(file, document)) return true;
+    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    if (closeReportInPlace(file) && written) return true;
     removeReportFile(path);
     return false;
 }

@@ -2,6 +2,7 @@
 // failure leaves behind, is decided once, in camera_report.cpp.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -18,9 +19,16 @@ extern const char kPathSeparators[];
 
 // A new, empty file whose name is `prefix` and a few characters of the
 // platform's choosing, that nothing stood under (created exclusively, never
-// through a link), open for binary output and readable by others as the
-// report is; its name goes to `created`. Null when no file can be made there.
+// through a link), open for binary output, made as any new file there is
+// made (the directory's rules decide who may read it); its name goes to
+// `created`. Null when no file can be made there.
 std::FILE* createReportSibling(const std::string& prefix, std::string& created);
+
+// Gives `replacement` what a regular file under `path` had that the platform
+// keeps beside the bytes (its permission bits; as root, its owner and group
+// too), as far as the file system allows: a refused change keeps the file as
+// it was made. Nothing where no regular file stands under `path`.
+void takeOverReportPermissions(const char* path, std::FILE* replacement);
 
 // Puts the file `from` in the place of `to` in one step, whatever stood
 // there (a file, a link, which is never followed): a reader sees the old or
@@ -32,7 +40,15 @@ bool replaceReportFile(const std::string& from, const char* to);
 // does nothing where it cannot.
 void removeReportFile(const char* path);
 
-// The regular file that already stands under `path`, truncated and open for
-// binary output with shared access, never through a link: for a directory
-// where no new file can be made. Null when there is none.
-std::FILE* openReportInPlace(const char* path);
+// The regular file that already stands under `path`, open for binary output
+// at its start with shared access, never through a link, and with room for
+// `size` bytes reserved before anything in it changes: for a directory where
+// no new file can be made. Null, with the file untouched, when there is none
+// or there is no room (a full disk, a quota, a limit on the file size). Where
+// the file system has no way to reserve room, the free space is looked at
+// where the platform can, and the file is opened if it seems enough.
+std::FILE* openReportInPlace(const char* path, std::uint64_t size);
+
+// Ends the file written in place where what was written ends, and closes
+// it; false if that or any write before it failed.
+bool closeReportInPlace(std::FILE* file);

@@ -3,12 +3,15 @@
 #include "report_file.h"
 
 #include <fcntl.h>
+#include <sys/random.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
-#include <cstdlib>
-#include <vector>
+#include <ctime>
 
 namespace {
 
@@ -56,31 +59,87 @@ std::FILE* openReportStream(const char* path) {
 
 const char kPathSeparators[] = "/";
 
-std::FILE* createReportSibling(const std::string& prefix, std::string& created) {
-    const std::string name = prefix + "XXXXXX";
-    std::vector<char> buffer(name.begin(), name.end());
-    buffer.push_back('\0');
-    // mkostemp creates with O_EXCL: a name something stands under, a link
-    // included, is never used.
-    const int fd = ::mkostemp(buffer.data(), O_CLOEXEC);
-    if (fd < 0) return nullptr;
-    created.assign(buffer.data());
-    // The report is readable as any new file of this user is (0666 less the
-    // umask), not private as a temporary file is made.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    if (::fchmod(fd, 0666 & ~mask) != 0) {
-        ::close(fd);
-        ::unlink(created.c_str());
-        return nullptr;
+namespace {
+
+// Six letters and digits that no other run picks: the kernel's random bytes,
+// or where it has none to give, the clock's.
+std::string uniqueEnding() {
+    static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    unsigned char random[6] = {};
+    if (::getrandom(random, sizeof random, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof random)) {
+        timespec now {};
+        ::clock_gettime(CLOCK_MONOTONIC, &now);
+        std::uint64_t seed = static_cast<std::uint64_t>(now.tv_nsec) ^ (static_cast<std::uint64_t>(::getpid()) << 32);
+        for (unsigned char& byte : random) {
+            seed = seed * 6364136223846793005u + 1442695040888963407u;
+            byte = static_cast<unsigned char>(seed >> 56);
+        }
     }
-    return streamOf(fd);
+    std::string ending;
+    for (const unsigned char byte : random) ending += kLetters[byte % (sizeof kLetters - 1)];
+    return ending;
+}
+
+}  // namespace
+
+std::FILE* createReportSibling(const std::string& prefix, std::string& created) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string name = prefix + uniqueEnding();
+        // Made as any new file is: the umask, or the directory's default ACL,
+        // decides who may read it, and no chmod is needed (which a file
+        // system showing every file as one owner refuses). O_EXCL: a name
+        // something stands under, a link included, is never used.
+        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            created = name;
+            return streamOf(fd);
+        }
+        if (errno != EEXIST) return nullptr;
+    }
+    return nullptr;
+}
+
+void takeOverReportPermissions(const char* path, std::FILE* replacement) {
+    struct stat old {};
+    if (::lstat(path, &old) != 0 || !S_ISREG(old.st_mode)) return;
+    const int fd = ::fileno(replacement);
+    // Only root may give a file to another owner; failures are the file
+    // system's to decide, and keep the file as it was made.
+    if (::geteuid() == 0) (void)::fchown(fd, old.st_uid, old.st_gid);
+    (void)::fchmod(fd, old.st_mode & 0777);
 }
 
 bool replaceReportFile(const std::string& from, const char* to) { return ::rename(from.c_str(), to) == 0; }
 
 void removeReportFile(const char* path) { (void)::unlink(path); }
 
-std::FILE* openReportInPlace(const char* path) {
-    return streamOf(openExisting(path, O_TRUNC, [](const struct stat& s) { return S_ISREG(s.st_mode); }));
+std::FILE* openReportInPlace(const char* path, std::uint64_t size) {
+    const int fd = openExisting(path, 0, [](const struct stat& s) { return S_ISREG(s.st_mode); });
+    if (fd < 0) return nullptr;
+    // Room for the whole report first, before a byte of the old one
+    // changes: a write that failed half way would leave neither whole. A
+    // file size limit is checked as it stands, the disk and any quota by
+    // reserving the blocks (without changing the file's size).
+    rlimit limit {};
+    bool room = ::getrlimit(RLIMIT_FSIZE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY || size <= limit.rlim_cur;
+    if (room && ::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(size)) != 0) {
+        // exFAT, NFS before 4.2 and some FUSE file systems cannot reserve:
+        // there the free space has to do.
+        struct statvfs space {};
+        room = (errno == EOPNOTSUPP || errno == ENOSYS) && ::fstatvfs(fd, &space) == 0 &&
+               static_cast<std::uint64_t>(space.f_bavail) * space.f_frsize >= size;
+    }
+    if (!room) {
+        ::close(fd);
+        return nullptr;
+    }
+    return streamOf(fd);
+}
+
+bool closeReportInPlace(std::FILE* file) {
+    // What is left of a longer old report is cut off where the new one ends.
+    bool done = std::fflush(file) == 0;
+    const off_t end = ::ftello(file);
+    done = done && end >= 0 && ::ftruncate(::fileno(file), end) == 0;
+    return std::fclose(file) == 0 && done;
 }

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <algorithm>
 #include <cstdint>
 
 namespace {
@@ -66,6 +67,10 @@ std::FILE* createReportSibling(const std::string& prefix, std::string& created) 
     return nullptr;
 }
 
+// A new file takes the rights its folder gives new files, as any new file
+// there does; the read-only attribute belongs to the file it replaces.
+void takeOverReportPermissions(const char*, std::FILE*) {}
+
 bool replaceReportFile(const std::string& from, const char* to) {
     const std::wstring source = wide(from.c_str());
     const std::wstring target = wide(to);
@@ -85,17 +90,45 @@ bool replaceReportFile(const std::string& from, const char* to) {
 
 void removeReportFile(const char* path) { (void)DeleteFileW(wide(path).c_str()); }
 
-std::FILE* openReportInPlace(const char* path) {
+std::FILE* openReportInPlace(const char* path, std::uint64_t size) {
     // The link itself is opened, and refused, rather than what it points to.
     const HANDLE handle = CreateFileW(wide(path).c_str(), GENERIC_WRITE, kShared, nullptr, OPEN_EXISTING,
                                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return nullptr;
     BY_HANDLE_FILE_INFORMATION info{};
-    if (!GetFileInformationByHandle(handle, &info) ||
-        (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0 ||
-        !SetEndOfFile(handle)) {
+    LARGE_INTEGER current{};
+    bool usable = GetFileInformationByHandle(handle, &info) &&
+                  (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) == 0 &&
+                  GetFileSizeEx(handle, &current);
+    // Room for the whole report before a byte of the old one changes; a
+    // smaller allocation than the file would cut it, so only to grow.
+    if (usable && size > static_cast<std::uint64_t>(current.QuadPart)) {
+        FILE_ALLOCATION_INFO allocation{};
+        allocation.AllocationSize.QuadPart = static_cast<LONGLONG>(size);
+        if (!SetFileInformationByHandle(handle, FileAllocationInfo, &allocation, sizeof allocation)) {
+            // A file system (or Wine) that cannot reserve: the free space has to do.
+            const DWORD error = GetLastError();
+            std::wstring folder = wide(path);
+            folder.erase(std::min(folder.size(), folder.find_last_of(L"\\/") + 1));
+            ULARGE_INTEGER free{};
+            usable = (error == ERROR_CALL_NOT_IMPLEMENTED || error == ERROR_NOT_SUPPORTED ||
+                      error == ERROR_INVALID_PARAMETER || error == ERROR_INVALID_FUNCTION) &&
+                     GetDiskFreeSpaceExW(folder.empty() ? L"." : folder.c_str(), &free, nullptr, nullptr) &&
+                     free.QuadPart >= size;
+        }
+    }
+    if (!usable) {
         CloseHandle(handle);
         return nullptr;
     }
     return streamOf(handle);
+}
+
+bool closeReportInPlace(std::FILE* file) {
+    // What is left of a longer old report is cut off where the new one ends:
+    // the file's position, once what was written is out of the stream.
+    bool done = std::fflush(file) == 0;
+    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+    done = done && handle != INVALID_HANDLE_VALUE && SetEndOfFile(handle);
+    return std::fclose(file) == 0 && done;
 }

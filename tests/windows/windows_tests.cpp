@@ -101,12 +101,12 @@ TEST(ReportFile, OthersMayReadAndWriteWhatIsBeingWritten) {
     std::fclose(sibling);
     DeleteFileW(wideCreated.c_str());
 
-    std::FILE* inPlace = openReportInPlace("shared_report_test.txt");
+    std::FILE* inPlace = openReportInPlace("shared_report_test.txt", 100);
     ASSERT_NE(inPlace, nullptr);
     const HANDLE another = openForReadWrite(L"shared_report_test.txt");
     EXPECT_NE(another, INVALID_HANDLE_VALUE);
     if (another != INVALID_HANDLE_VALUE) CloseHandle(another);
-    std::fclose(inPlace);
+    EXPECT_TRUE(closeReportInPlace(inPlace));
     DeleteFileW(L"shared_report_test.txt");
 }
 
@@ -123,16 +123,19 @@ TEST(ReportFile, AReadOnlyFileIsReplaced) {
 
 TEST(ReportFile, AnOldReportHeldOpenIsWrittenInPlace) {
     const char* path = "held_report_test.txt";
-    { std::FILE* old = std::fopen(path, "wb"); ASSERT_NE(old, nullptr); std::fputs(std::string(5000, '#').c_str(), old); std::fclose(old); }
-    // Held as a viewer holds it: others may read and write, not delete or rename it.
-    const HANDLE held = CreateFileW(L"held_report_test.txt", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    EXPECT_TRUE(writeReportFile(path, smallReport()));
-    EXPECT_EQ(contentOf(path), toStyledText(smallReport()));
-    EXPECT_EQ(filesStartingWith(L".held_report_test.txt"), 0);
-    CloseHandle(held);
-    DeleteFileW(L"held_report_test.txt");
+    // Longer than the new report, and shorter: room is reserved for it first.
+    for (const std::size_t oldSize : {std::size_t{5000}, std::size_t{10}}) {
+        { std::FILE* old = std::fopen(path, "wb"); ASSERT_NE(old, nullptr); std::fputs(std::string(oldSize, '#').c_str(), old); std::fclose(old); }
+        // Held as a viewer holds it: others may read and write, not delete or rename it.
+        const HANDLE held = CreateFileW(L"held_report_test.txt", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        EXPECT_TRUE(writeReportFile(path, smallReport())) << oldSize;
+        EXPECT_EQ(contentOf(path), toStyledText(smallReport())) << oldSize;
+        EXPECT_EQ(filesStartingWith(L".held_report_test.txt"), 0);
+        CloseHandle(held);
+        DeleteFileW(L"held_report_test.txt");
+    }
 }
 
 TEST(ReportFile, ADirectoryInTheReportsPlaceIsLeftAndNothingIsLeftBeside) {
