@@ -115,6 +115,7 @@ std::optional<std::string> readAttribute(const std::string& path, std::size_t li
         if (static_cast<std::size_t>(got) < wanted) break;
     }
     bytes.resize(used);
+    bytes.shrink_to_fit();  // a short attribute keeps no page
     return bytes;
 }
 

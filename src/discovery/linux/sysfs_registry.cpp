@@ -61,7 +61,7 @@ private:
 // is made, and the texts its properties come from, each read once.
 struct Node {
     std::string directory;  // resolved
-    std::optional<UsbPlace> usb;
+    std::shared_ptr<const UsbPlace> usb;  // shared by the nodes of one device
     Once name;              // made whole
     Once product;
 };
@@ -127,14 +127,15 @@ std::optional<UsbPlace> usbPlaceOfDevice(const std::string& device) {
 
 // The nodes of one device (a camera's capture and metadata nodes, vivid's
 // instances) share its place, read once.
-using UsbPlaces = std::map<std::string, std::optional<UsbPlace>>;
+using UsbPlaces = std::map<std::string, std::shared_ptr<const UsbPlace>>;
 
-std::optional<UsbPlace> usbPlaceOf(const std::string& node, UsbPlaces& known) {
+std::shared_ptr<const UsbPlace> usbPlaceOf(const std::string& node, UsbPlaces& known) {
     const std::optional<std::string> device = deviceOf(node);
-    if (!device) return std::nullopt;
+    if (!device) return nullptr;
     const auto found = known.find(*device);
     if (found != known.end()) return found->second;
-    return known.emplace(*device, usbPlaceOfDevice(*device)).first->second;
+    std::optional<UsbPlace> place = usbPlaceOfDevice(*device);
+    return known.emplace(*device, place ? std::make_shared<const UsbPlace>(std::move(*place)) : nullptr).first->second;
 }
 
 const std::optional<std::string>& productOf(Node& node) {
@@ -273,7 +274,7 @@ bool capturesByCapabilities(std::uint32_t caps) {
 // (a UVC camera's metadata twin).
 bool captures(const Candidate& candidate, const Graphs& graphs, const DeviceQueries& queries) {
     const KernelDevice& device = candidate.device;
-    const std::optional<UsbPlace>& usb = candidate.node->usb;
+    const std::shared_ptr<const UsbPlace>& usb = candidate.node->usb;
     if (usb && device.number) {
         for (const MediaTopology& graph : graphs.topologies) {
             if (const std::optional<bool> held = capturesInGraph(graph, numberOf(*device.number))) return *held;
@@ -318,7 +319,7 @@ Status SysfsRegistry::createClassEnumerator(Handle, Handle& classEnumerator) {
         Candidate candidate{kernelDevice(paths, *classDir, name), nullptr};
         if (candidate.device.directory) {
             candidate.node = std::make_shared<Node>();
-            candidate.node->directory = *candidate.device.directory;
+            candidate.node->directory = std::move(*candidate.device.directory);
             candidate.node->usb = usbPlaceOf(candidate.node->directory, places);
         }
         graphsMatter = graphsMatter || candidate.device.number.has_value();
@@ -362,7 +363,9 @@ Status SysfsRegistry::createClassEnumerator(Handle, Handle& classEnumerator) {
 Status SysfsRegistry::nextDevice(Handle classEnumerator, Handle& moniker) {
     ClassEnumerator& enumerator = *from<ClassEnumerator>(classEnumerator);
     if (enumerator.next >= enumerator.entries.size()) return kStatusFalse;
-    moniker = handOut(std::make_unique<Moniker>(Moniker{enumerator.entries[enumerator.next++]}));
+    // Each entry is handed out once: what was read of it goes with the
+    // moniker, and not a node's worth more is kept for the rest of the run.
+    moniker = handOut(std::make_unique<Moniker>(Moniker{std::move(enumerator.entries[enumerator.next++])}));
     return kStatusOk;
 }
 
@@ -384,7 +387,7 @@ Status SysfsRegistry::displayName(Handle moniker, std::optional<std::u16string>&
     std::string shown = markerFree(entry.node->directory);
     // Ids only ever come from a USB device's own attributes, as Windows puts
     // them in a USB device's path.
-    const std::optional<UsbPlace>& usb = entry.node->usb;
+    const std::shared_ptr<const UsbPlace>& usb = entry.node->usb;
     if (usb && usb->hasIds()) {
         shown = "usb#vid_" + *usb->idVendor + "&pid_" + *usb->idProduct + "&mi_" + usb->interfaceNumber.value_or("") +
                 "#" + shown;
