@@ -39,18 +39,24 @@ std::optional<std::string> realPath(const std::string& path) {
     return std::string(resolved);
 }
 
+// What the link at `path` reads, unresolved; none for what is no link.
+std::optional<std::string> linkTarget(const std::string& path) {
+    char target[PATH_MAX];
+    const ssize_t length = ::readlink(path.c_str(), target, sizeof target);
+    if (length <= 0 || static_cast<std::size_t>(length) >= sizeof target) return std::nullopt;
+    return std::string(target, static_cast<std::size_t>(length));
+}
+
 // The link `name` in the resolved directory `directory`, resolved. sysfs
 // links read "../../devices/...": their leading ".." are taken off the
 // link's own directory, which has no link in it, and what follows descends
 // into devices/, where the kernel keeps real directories. A link that reads
 // otherwise (or an entry that is no link) is resolved by realpath.
 std::optional<std::string> resolveLink(const std::string& directory, const std::string& name) {
-    char target[PATH_MAX];
     const std::string path = directory + "/" + name;
-    const ssize_t length = ::readlink(path.c_str(), target, sizeof target);
-    if (length <= 0 || static_cast<std::size_t>(length) >= sizeof target) return realPath(path);
-    std::string rest(target, static_cast<std::size_t>(length));
-    if (rest.front() == '/') return realPath(path);
+    std::optional<std::string> target = linkTarget(path);
+    if (!target || target->front() == '/') return realPath(path);
+    std::string rest = std::move(*target);
     std::string base = directory;
     while (rest.compare(0, 3, "../") == 0) {
         if (base.size() <= 1) return realPath(path);
@@ -143,10 +149,9 @@ std::string baseNameOf(const std::string& path) {
 }
 
 std::optional<std::string> linkName(const std::string& path) {
-    char target[PATH_MAX];
-    const ssize_t length = ::readlink(path.c_str(), target, sizeof target);
-    if (length <= 0 || static_cast<std::size_t>(length) >= sizeof target) return std::nullopt;
-    return baseNameOf(std::string(target, static_cast<std::size_t>(length)));
+    const std::optional<std::string> target = linkTarget(path);
+    if (!target) return std::nullopt;
+    return baseNameOf(*target);
 }
 
 std::optional<std::string> resolvedDirectory(const std::string& path) { return realPath(path); }
