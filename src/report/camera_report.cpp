@@ -74,8 +74,14 @@ bool writeReportFile(const char* path, const Json::Value& document) {
     // old report stays whole where there is not, and is no longer there
     // where a write fails none the less.
     const std::string text = toStyledText(document);
-    std::FILE* file = openReportInPlace(path, text.size());
+    std::FILE* file = openReportInPlace(path);
     if (file == nullptr) return false;
+    // Where the file system cannot reserve room, the free space has to do.
+    const ReportRoom room = reserveReportRoom(file, text.size());
+    if (room == ReportRoom::None || (room == ReportRoom::Unknown && freeSpaceAt(path).value_or(0) < text.size())) {
+        std::fclose(file);
+        return false;
+    }
     const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
     if (closeReportInPlace(file) && written) return true;
     removeReportFile(path);

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 
 // Whether a FIFO stands under `path`: someone waiting to read the report
@@ -41,13 +42,21 @@ bool replaceReportFile(const std::string& from, const char* to);
 void removeReportFile(const char* path);
 
 // The regular file that already stands under `path`, open for binary output
-// at its start with shared access, never through a link, and with room for
-// `size` bytes reserved before anything in it changes: for a directory where
-// no new file can be made. Null, with the file untouched, when there is none
-// or there is no room (a full disk, a quota, a limit on the file size). Where
-// the file system has no way to reserve room, the free space is looked at
-// where the platform can, and the file is opened if it seems enough.
-std::FILE* openReportInPlace(const char* path, std::uint64_t size);
+// at its start with shared access, never through a link, nothing in it
+// changed yet: for a directory where no new file can be made. Null when there
+// is none.
+std::FILE* openReportInPlace(const char* path);
+
+// Whether `size` bytes fit in the file opened in place, without changing
+// what it holds: reserved (no write of them can run out of room), none (a
+// full disk, a quota, a limit on the file size), or unknown where the file
+// system has no way to reserve room.
+enum class ReportRoom { Reserved, None, Unknown };
+ReportRoom reserveReportRoom(std::FILE* file, std::uint64_t size);
+
+// The bytes free to this user on the file system that holds `path`, where
+// the platform tells.
+std::optional<std::uint64_t> freeSpaceAt(const char* path);
 
 // Ends the file written in place where what was written ends, and closes
 // it; false if that or any write before it failed.

@@ -113,27 +113,25 @@ bool replaceReportFile(const std::string& from, const char* to) { return ::renam
 
 void removeReportFile(const char* path) { (void)::unlink(path); }
 
-std::FILE* openReportInPlace(const char* path, std::uint64_t size) {
-    const int fd = openExisting(path, 0, [](const struct stat& s) { return S_ISREG(s.st_mode); });
-    if (fd < 0) return nullptr;
-    // Room for the whole report first, before a byte of the old one
-    // changes: a write that failed half way would leave neither whole. A
-    // file size limit is checked as it stands, the disk and any quota by
-    // reserving the blocks (without changing the file's size).
+std::FILE* openReportInPlace(const char* path) {
+    return streamOf(openExisting(path, 0, [](const struct stat& s) { return S_ISREG(s.st_mode); }));
+}
+
+ReportRoom reserveReportRoom(std::FILE* file, std::uint64_t size) {
+    // A file size limit is checked as it stands, the disk and any quota by
+    // reserving the blocks without changing the file's size. exFAT, NFS
+    // before 4.2 and some FUSE file systems cannot reserve.
     rlimit limit {};
-    bool room = ::getrlimit(RLIMIT_FSIZE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY || size <= limit.rlim_cur;
-    if (room && ::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(size)) != 0) {
-        // exFAT, NFS before 4.2 and some FUSE file systems cannot reserve:
-        // there the free space has to do.
-        struct statvfs space {};
-        room = (errno == EOPNOTSUPP || errno == ENOSYS) && ::fstatvfs(fd, &space) == 0 &&
-               static_cast<std::uint64_t>(space.f_bavail) * space.f_frsize >= size;
-    }
-    if (!room) {
-        ::close(fd);
-        return nullptr;
-    }
-    return streamOf(fd);
+    if (::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY && size > limit.rlim_cur)
+        return ReportRoom::None;
+    if (::fallocate(::fileno(file), FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(size)) == 0) return ReportRoom::Reserved;
+    return errno == EOPNOTSUPP || errno == ENOSYS ? ReportRoom::Unknown : ReportRoom::None;
+}
+
+std::optional<std::uint64_t> freeSpaceAt(const char* path) {
+    struct statvfs space {};
+    if (::statvfs(path, &space) != 0) return std::nullopt;
+    return static_cast<std::uint64_t>(space.f_bavail) * space.f_frsize;
 }
 
 bool closeReportInPlace(std::FILE* file) {

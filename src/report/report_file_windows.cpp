@@ -90,38 +90,44 @@ bool replaceReportFile(const std::string& from, const char* to) {
 
 void removeReportFile(const char* path) { (void)DeleteFileW(wide(path).c_str()); }
 
-std::FILE* openReportInPlace(const char* path, std::uint64_t size) {
+std::FILE* openReportInPlace(const char* path) {
     // The link itself is opened, and refused, rather than what it points to.
     const HANDLE handle = CreateFileW(wide(path).c_str(), GENERIC_WRITE, kShared, nullptr, OPEN_EXISTING,
                                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return nullptr;
     BY_HANDLE_FILE_INFORMATION info{};
-    LARGE_INTEGER current{};
-    bool usable = GetFileInformationByHandle(handle, &info) &&
-                  (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) == 0 &&
-                  GetFileSizeEx(handle, &current);
-    // Room for the whole report before a byte of the old one changes; a
-    // smaller allocation than the file would cut it, so only to grow.
-    if (usable && size > static_cast<std::uint64_t>(current.QuadPart)) {
-        FILE_ALLOCATION_INFO allocation{};
-        allocation.AllocationSize.QuadPart = static_cast<LONGLONG>(size);
-        if (!SetFileInformationByHandle(handle, FileAllocationInfo, &allocation, sizeof allocation)) {
-            // A file system (or Wine) that cannot reserve: the free space has to do.
-            const DWORD error = GetLastError();
-            std::wstring folder = wide(path);
-            folder.erase(std::min(folder.size(), folder.find_last_of(L"\\/") + 1));
-            ULARGE_INTEGER free{};
-            usable = (error == ERROR_CALL_NOT_IMPLEMENTED || error == ERROR_NOT_SUPPORTED ||
-                      error == ERROR_INVALID_PARAMETER || error == ERROR_INVALID_FUNCTION) &&
-                     GetDiskFreeSpaceExW(folder.empty() ? L"." : folder.c_str(), &free, nullptr, nullptr) &&
-                     free.QuadPart >= size;
-        }
-    }
-    if (!usable) {
+    if (!GetFileInformationByHandle(handle, &info) ||
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
         CloseHandle(handle);
         return nullptr;
     }
     return streamOf(handle);
+}
+
+ReportRoom reserveReportRoom(std::FILE* file, std::uint64_t size) {
+    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+    LARGE_INTEGER current{};
+    if (handle == INVALID_HANDLE_VALUE || !GetFileSizeEx(handle, &current)) return ReportRoom::None;
+    // A smaller allocation than the file would cut it: it is only grown.
+    if (size <= static_cast<std::uint64_t>(current.QuadPart)) return ReportRoom::Reserved;
+    FILE_ALLOCATION_INFO allocation{};
+    allocation.AllocationSize.QuadPart = static_cast<LONGLONG>(size);
+    if (SetFileInformationByHandle(handle, FileAllocationInfo, &allocation, sizeof allocation)) return ReportRoom::Reserved;
+    // Wine, for one, cannot reserve.
+    const DWORD error = GetLastError();
+    return error == ERROR_CALL_NOT_IMPLEMENTED || error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_PARAMETER ||
+                   error == ERROR_INVALID_FUNCTION
+               ? ReportRoom::Unknown
+               : ReportRoom::None;
+}
+
+std::optional<std::uint64_t> freeSpaceAt(const char* path) {
+    // The free space of the folder the file is in.
+    std::wstring folder = wide(path);
+    folder.erase(std::min(folder.size(), folder.find_last_of(L"\\/") + 1));
+    ULARGE_INTEGER free{};
+    if (!GetDiskFreeSpaceExW(folder.empty() ? L"." : folder.c_str(), &free, nullptr, nullptr)) return std::nullopt;
+    return free.QuadPart;
 }
 
 bool closeReportInPlace(std::FILE* file) {

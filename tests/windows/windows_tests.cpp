@@ -101,7 +101,7 @@ TEST(ReportFile, OthersMayReadAndWriteWhatIsBeingWritten) {
     std::fclose(sibling);
     DeleteFileW(wideCreated.c_str());
 
-    std::FILE* inPlace = openReportInPlace("shared_report_test.txt", 100);
+    std::FILE* inPlace = openReportInPlace("shared_report_test.txt");
     ASSERT_NE(inPlace, nullptr);
     const HANDLE another = openForReadWrite(L"shared_report_test.txt");
     EXPECT_NE(another, INVALID_HANDLE_VALUE);
