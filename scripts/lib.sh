@@ -26,15 +26,6 @@ need_packages() {
 
 host_build_packages=(cmake make g++ libjsoncpp-dev pkg-config)
 
-# The archive that serves this release's main component, as the machine's own
-# apt sources name it: private configurations are built from it, so that no
-# host name is written anywhere.
-release_archive() {
-  apt-get indextargets --format '$(REPO_URI) $(RELEASE) $(COMPONENT) $(TARGET_OF)' 2>/dev/null |
-    awk -v suite="$(. /etc/os-release && echo "$VERSION_CODENAME")" \
-      '$2 == suite && $3 == "main" && $4 == "deb" { print $1; exit }'
-}
-
 # The machine's own sources of this release's packages (its main suite and,
 # where it has them, the updates and security suites), one "<uri> <suite>" a
 # line, as its apt sources name them.
@@ -44,6 +35,11 @@ release_suites() {
       '($2 == suite || $2 == suite "-updates" || $2 == suite "-security") && $3 == "main" && $4 == "deb" { print $1, $2 }' |
     sort -u
 }
+
+# The archive that serves this release's main component, as the machine's own
+# apt sources name it: private configurations are built from it, so that no
+# host name is written anywhere.
+release_archive() { release_suites | awk -v suite="$(. /etc/os-release && echo "$VERSION_CODENAME")" '$2 == suite { print $1; exit }'; }
 
 # private_apt <name> <sources.list line>...: an apt configuration of its own
 # under build/apt/<name> (source list, lists and cache), updated; leaves the
