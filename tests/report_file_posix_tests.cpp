@@ -10,6 +10,7 @@
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -35,6 +36,29 @@
 #include "sysfs_namespace.h"
 
 namespace fs = std::filesystem;
+
+namespace {
+
+// The system call at which the run is stopped, as a kill at that very moment
+// would stop it; none while empty.
+std::string killedAt;
+
+void killHereIf(const char* call) {
+    if (killedAt == call) ::raise(SIGKILL);
+}
+
+}  // namespace
+
+// This executable's own ftruncate and linkat, the report's included, come here.
+extern "C" int ftruncate(int fd, off_t length) noexcept {
+    killHereIf("ftruncate");
+    return static_cast<int>(::syscall(SYS_ftruncate, fd, length));
+}
+
+extern "C" int linkat(int fromDirectory, const char* from, int toDirectory, const char* to, int flags) noexcept {
+    killHereIf("linkat");
+    return static_cast<int>(::syscall(SYS_linkat, fromDirectory, from, toDirectory, to, flags));
+}
 
 namespace {
 
@@ -240,14 +264,18 @@ std::string becomeNobody() {
     return "";
 }
 
-// What the directory's rules, its file system and the old report make of the
-// new report. Each row readies the directory, writes the report in a child
-// of its own (some rows change that process for good: another user, a limit,
-// a mount of its own), and says what must stand under the name afterwards,
-// with which bits and owner.
+// What the directory's rules, its file system, the old report and the
+// process's limits and fate make of the new report. Each row readies the
+// directory, writes the report in a child of its own (some rows change that
+// process for good: another user, a limit, a mount of its own, a kill at one
+// system call), and says how the child ends and what must stand under the
+// name afterwards, with which bits and owner, and what beside it.
 TEST_F(ReportPlace, TheDirectoryAndTheOldReportHaveTheirSay) {
     const Json::Value document = smallReport();
-    const std::string fresh = toStyledText(document), old = "null\n";
+    const std::string fresh = toStyledText(document), old = "null\n", none;
+    // An old report longer than the new one, as one of many cameras.
+    const std::string longOld = toStyledText(bigReport()).substr(0, 822);
+    const std::string freshOverLongOld = fresh + std::string(longOld.size() - fresh.size(), ' ');
     const uid_t me = ::geteuid();
     const fs::path source = root() / "source", seen = root() / "seen";
     // A bindfs mount over `source` at the report's directory, in a mount
@@ -277,14 +305,29 @@ TEST_F(ReportPlace, TheDirectoryAndTheOldReportHaveTheirSay) {
         if (::stat(dir().c_str(), &mounted) != 0 || mounted.st_uid != 65534) return std::string("bindfs shows no nobody");
         return std::string();
     };
+    const auto closedDirectory = [&](const std::string& oldText) {
+        write(report(), oldText, fs::perms(0666));
+        fs::permissions(root(), fs::perms(0755));
+        fs::permissions(dir(), fs::perms(0555));
+        return std::string();
+    };
+    // Killed at `call`, as nobody in a directory closed to writing.
+    const auto killedAtCall = [](const char* call, bool asNobody) {
+        return [call, asNobody] {
+            killedAt = call;
+            return asNobody ? becomeNobody() : std::string();
+        };
+    };
+    constexpr int kWritten = 0, kNotWritten = 1, kKilled = 128 + SIGKILL;
     struct Row {
         const char* what;
         std::function<std::string()> ready;  // before the child; why the row cannot run here, or ""
         std::function<std::string()> enter;  // in the child, before the write; why not, or ""
-        bool written;
-        const std::string& present;  // what stands under the name afterwards
+        int ending;                  // kWritten, kNotWritten or kKilled
+        const std::string& present;  // what stands under the name afterwards; none: nothing
         mode_t bits;
         uid_t owner;
+        const char* left = "CameraInfo.txt\n";  // the directory's names afterwards
     };
     const Row rows[] = {
         {"a directory whose default ACL gives others nothing: the report is made as any new file there",
@@ -294,26 +337,21 @@ TEST_F(ReportPlace, TheDirectoryAndTheOldReportHaveTheirSay) {
                  return std::string("no ACLs here: ") + std::strerror(errno);
              return std::string();
          },
-         [] { return std::string(); }, true, fresh, 0660, me},
+         [] { return std::string(); }, kWritten, fresh, 0660, me},
         {"an old report made 0600 (and, as root, given to nobody): its bits and owner carry over",
          [&] {
              write(report(), old, fs::perms(0600));
              if (me == 0 && ::chown(report().c_str(), 65534, 65534) != 0) return std::string("cannot give it away");
              return std::string();
          },
-         [] { return std::string(); }, true, fresh, 0600, me == 0 ? 65534 : me},
+         [] { return std::string(); }, kWritten, fresh, 0600, me == 0 ? 65534 : me},
         {"a file system that shows every file as nobody's and refuses chmod (bindfs; as vfat or CIFS mounted with "
          "uid=): the report as made",
-         [&] { return fixedOwner(false); }, mountFixedOwner, true, fresh, 0666, 65534},
+         [&] { return fixedOwner(false); }, mountFixedOwner, kWritten, fresh, 0666, 65534},
         {"the same over an old report made 0600: taking over its bits is refused, and the report stays as made",
-         [&] { return fixedOwner(true); }, mountFixedOwner, true, fresh, 0666, 65534},
+         [&] { return fixedOwner(true); }, mountFixedOwner, kWritten, fresh, 0666, 65534},
         {"a directory closed to writing and a file size limit of 0: the old report stays whole",
-         [&] {
-             write(report(), old, fs::perms(0666));
-             fs::permissions(root(), fs::perms(0755));
-             fs::permissions(dir(), fs::perms(0555));
-             return std::string();
-         },
+         [&] { return closedDirectory(old); },
          [] {
              const std::string why = becomeNobody();
              if (!why.empty()) return why;
@@ -323,7 +361,48 @@ TEST_F(ReportPlace, TheDirectoryAndTheOldReportHaveTheirSay) {
              if (::setrlimit(RLIMIT_FSIZE, &none) != 0) return std::string("cannot limit the file size");
              return std::string();
          },
-         false, old, 0666, me},
+         kNotWritten, old, 0666, me},
+        {"a file size limit of 0 with SIGXFSZ at its default: the run lives on, and leaves no report at all",
+         [&] {
+             write(report(), old, fs::perms(0644));
+             return std::string();
+         },
+         [] {
+             const rlimit none{0, RLIM_INFINITY};
+             std::signal(SIGXFSZ, SIG_DFL);
+             if (::setrlimit(RLIMIT_FSIZE, &none) != 0) return std::string("cannot limit the file size");
+             return std::string();
+         },
+         kNotWritten, none, 0, 0, ""},
+        {"a directory closed to writing and an old report with another name too (a hard link kept as a copy): "
+         "left as it is",
+         [&] {
+             closedDirectory(old);
+             fs::create_hard_link(report(), outside() / "monday.txt");
+             return std::string();
+         },
+         becomeNobody, kNotWritten, old, 0666, me},
+        {"a directory closed to writing, the run killed between the write in place and the cut: JSON and blanks",
+         [&] { return closedDirectory(longOld); }, killedAtCall("ftruncate", true), kKilled, freshOverLongOld, 0666, me},
+        {"the run killed before its new report has a name: nothing is left beside the old report",
+         [&] {
+             write(report(), old, fs::perms(0644));
+             const int nameless = ::open(dir().c_str(), O_WRONLY | O_TMPFILE, 0600);
+             if (nameless < 0) return std::string("no files without a name here: ") + std::strerror(errno);
+             ::close(nameless);
+             return std::string();
+         },
+         killedAtCall("linkat", false), kKilled, old, 0644, me},
+    };
+    // What stands under the name and beside it, as this process sees it.
+    const auto record = [&] {
+        struct stat after {};
+        if (::lstat(report().c_str(), &after) == 0) {
+            std::ofstream(seen / "text", std::ios::binary) << slurp(report());
+            std::ofstream(seen / "mode") << (after.st_mode & 07777) << ' ' << after.st_uid;
+        }
+        std::ofstream listing(seen / "names");
+        for (const std::string& name : names(dir())) listing << name << '\n';
     };
     std::string skipped;
     for (const Row& row : rows) {
@@ -348,25 +427,20 @@ TEST_F(ReportPlace, TheDirectoryAndTheOldReportHaveTheirSay) {
                 const bool written = writeReportFile(report().c_str(), document);
                 const rlimit unlimited{RLIM_INFINITY, RLIM_INFINITY};
                 ::setrlimit(RLIMIT_FSIZE, &unlimited);
-                // What stands under the name, as this process sees it.
-                struct stat after {};
-                if (::lstat(report().c_str(), &after) == 0) {
-                    std::ofstream(seen / "text", std::ios::binary) << slurp(report());
-                    std::ofstream(seen / "mode") << (after.st_mode & 07777) << ' ' << after.st_uid;
-                }
-                std::ofstream listing(seen / "names");
-                for (const std::string& name : names(dir())) listing << name << '\n';
+                record();
                 ::umount2(dir().c_str(), MNT_DETACH);
-                return written ? 0 : 1;
+                return written ? kWritten : kNotWritten;
             });
             why = slurp(seen / "refused");
+            // A child killed on its way records nothing: its directory is as it left it.
+            if (result == kKilled) record();
         }
         fs::permissions(dir(), fs::perms(0755));
         if (!notHere.empty() || result == 77) {
             skipped += std::string(skipped.empty() ? "" : "; ") + row.what + ": " + (notHere.empty() ? why : notHere);
             continue;
         }
-        EXPECT_EQ(result, row.written ? 0 : 1);
+        EXPECT_EQ(result, row.ending);
         EXPECT_EQ(slurp(seen / "text"), row.present);
         std::istringstream mode(slurp(seen / "mode"));
         mode_t bits = 0;
@@ -374,7 +448,7 @@ TEST_F(ReportPlace, TheDirectoryAndTheOldReportHaveTheirSay) {
         mode >> bits >> owner;
         EXPECT_EQ(bits, row.bits) << std::oct << bits;
         EXPECT_EQ(owner, row.owner);
-        EXPECT_EQ(slurp(seen / "names"), "CameraInfo.txt\n") << "nothing else is left beside it";
+        EXPECT_EQ(slurp(seen / "names"), row.left) << "nothing else is left beside it";
     }
     if (!skipped.empty()) GTEST_SKIP() << "rows not run here: " << skipped;
 }

@@ -51,16 +51,21 @@ bool writeReportFile(const char* path, const Json::Value& document) {
 
     // The report is made whole beside the old one and then put in its place,
     // so that nobody, not even a run at the same time, ever sees a mix, and a
-    // link under the name is replaced instead of followed.
+    // link under the name is replaced instead of followed. Where the platform
+    // can, it is given a name only once whole: a run killed while writing
+    // leaves nothing behind.
+    const std::string prefix = siblingPrefix(path);
     std::string sibling;
-    if (std::FILE* file = createReportSibling(siblingPrefix(path), sibling)) {
+    if (std::FILE* file = createReportSibling(prefix, sibling)) {
         // The new report is for whom the old one was, before a byte is in it.
         takeOverReportPermissions(path, file);
-        if (!writeAndClose(file, document)) {
-            // A report that cannot be completed (a full disk) leaves none at
-            // all: a missing file says the run could not write, an old one
-            // would pass for this run's.
-            removeReportFile(sibling.c_str());
+        const bool whole = writeStyledText(document, file) && std::fflush(file) == 0 &&
+                           nameReportSibling(file, prefix, sibling);
+        if (!(std::fclose(file) == 0 && whole)) {
+            // A report that cannot be completed (a full disk, a file size
+            // limit) leaves none at all: a missing file says the run could
+            // not write, an old one would pass for this run's.
+            if (!sibling.empty()) removeReportFile(sibling.c_str());
             removeReportFile(path);
             return false;
         }
@@ -73,9 +78,15 @@ bool writeReportFile(const char* path, const Json::Value& document) {
     // be written is written in place, once there is room for all of it: the
     // old report stays whole where there is not, and is no longer there
     // where a write fails none the less.
-    const std::string text = toStyledText(document);
-    std::FILE* file = openReportInPlace(path);
+    std::string text = toStyledText(document);
+    std::uint64_t oldSize = 0;
+    std::FILE* file = openReportInPlace(path, oldSize);
     if (file == nullptr) return false;
+    // The new text goes in first padded with blanks over the whole old one,
+    // and is cut only then: a run stopped between the two leaves JSON
+    // followed by white space, never the new text followed by the old tail.
+    const std::size_t length = text.size();
+    if (oldSize > length) text.append(static_cast<std::size_t>(oldSize - length), ' ');
     // Where the file system cannot reserve room, the free space has to do.
     const ReportRoom room = reserveReportRoom(file, text.size());
     if (room == ReportRoom::None || (room == ReportRoom::Unknown && freeSpaceAt(path).value_or(0) < text.size())) {
@@ -83,7 +94,7 @@ bool writeReportFile(const char* path, const Json::Value& document) {
         return false;
     }
     const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    if (closeReportInPlace(file) && written) return true;
+    if (closeReportInPlace(file, length) && written) return true;
     removeReportFile(path);
     return false;
 }

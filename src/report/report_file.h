@@ -18,12 +18,20 @@ std::FILE* openReportStream(const char* path);
 // The characters that end a directory in a path ("/", or "\\/" on Windows).
 extern const char kPathSeparators[];
 
-// A new, empty file whose name is `prefix` and a few characters of the
-// platform's choosing, that nothing stood under (created exclusively, never
-// through a link), open for binary output, made as any new file there is
-// made (the directory's rules decide who may read it); its name goes to
-// `created`. Null when no file can be made there.
+// A new, empty file in the directory of `prefix`, open for binary output,
+// made as any new file there is made (the directory's rules decide who may
+// read it). Where the platform can, it has no name yet, so that a run killed
+// while writing it leaves nothing behind, and `created` is left empty;
+// elsewhere its name is `prefix` and a few characters of the platform's
+// choosing that nothing stood under (created exclusively, never through a
+// link), and goes to `created`. Null when no file can be made there.
 std::FILE* createReportSibling(const std::string& prefix, std::string& created);
+
+// Gives the file made by createReportSibling, once all of it has been
+// written, a name as that function would have (`prefix` and a few
+// characters), into `created`; a file that has its name already keeps it.
+// False when no name can be given.
+bool nameReportSibling(std::FILE* file, const std::string& prefix, std::string& created);
 
 // Gives `replacement` what a regular file under `path` had that the platform
 // keeps beside the bytes (its permission bits; as root, its owner and group
@@ -43,9 +51,10 @@ void removeReportFile(const char* path);
 
 // The regular file that already stands under `path`, open for binary output
 // at its start with shared access, never through a link, nothing in it
-// changed yet: for a directory where no new file can be made. Null when there
-// is none.
-std::FILE* openReportInPlace(const char* path);
+// changed yet, with its size in `size`: for a directory where no new file
+// can be made. Null when there is none, or when the file has other names too
+// (a hard link kept as a copy elsewhere), which writing in place would change.
+std::FILE* openReportInPlace(const char* path, std::uint64_t& size);
 
 // Whether `size` bytes fit in the file opened in place, without changing
 // what it holds: reserved (no write of them can run out of room), none (a
@@ -58,6 +67,6 @@ ReportRoom reserveReportRoom(std::FILE* file, std::uint64_t size);
 // the platform tells.
 std::optional<std::uint64_t> freeSpaceAt(const char* path);
 
-// Ends the file written in place where what was written ends, and closes
+// Ends the file written in place after its first `length` bytes, and closes
 // it; false if that or any write before it failed.
-bool closeReportInPlace(std::FILE* file);
+bool closeReportInPlace(std::FILE* file, std::uint64_t length);

@@ -1,5 +1,5 @@
-// The report file's steps where files have no share modes and FIFOs live in
-// the file system.
+// The report file's steps on Linux: files have no share modes, FIFOs live in
+// the file system, and a new file can be made without a name (O_TMPFILE).
 #include "report_file.h"
 
 #include <fcntl.h>
@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <ctime>
 
@@ -18,6 +19,10 @@ namespace {
 // A stdio stream over `fd` for binary output, or null (the descriptor closed).
 std::FILE* streamOf(int fd) {
     if (fd < 0) return nullptr;
+    // A write beyond the caller's file size limit fails (EFBIG) like any
+    // other, and leaves nothing behind, instead of ending the process with
+    // SIGXFSZ and its half-made file with it.
+    std::signal(SIGXFSZ, SIG_IGN);
     std::FILE* file = ::fdopen(fd, "wb");
     if (file == nullptr) ::close(fd);
     return file;
@@ -83,12 +88,25 @@ std::string uniqueEnding() {
 }  // namespace
 
 std::FILE* createReportSibling(const std::string& prefix, std::string& created) {
+    // Made as any new file is: the umask, or the directory's default ACL,
+    // decides who may read it, and no chmod is needed (which a file system
+    // showing every file as one owner refuses).
+    const std::size_t slash = prefix.find_last_of('/');
+    const std::string directory = slash == std::string::npos ? "." : prefix.substr(0, slash + 1);
+    const int nameless = ::open(directory.c_str(), O_WRONLY | O_TMPFILE | O_CLOEXEC, 0666);
+    if (nameless >= 0) {
+        // It can be named only through /proc (linkat with AT_EMPTY_PATH
+        // needs a privilege); without /proc it is made under a name instead.
+        char target[PATH_MAX];
+        if (::readlink(("/proc/self/fd/" + std::to_string(nameless)).c_str(), target, sizeof target) > 0) {
+            created.clear();
+            return streamOf(nameless);
+        }
+        ::close(nameless);
+    }
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string name = prefix + uniqueEnding();
-        // Made as any new file is: the umask, or the directory's default ACL,
-        // decides who may read it, and no chmod is needed (which a file
-        // system showing every file as one owner refuses). O_EXCL: a name
-        // something stands under, a link included, is never used.
+        // O_EXCL: a name something stands under, a link included, is never used.
         const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd >= 0) {
             created = name;
@@ -97,6 +115,21 @@ std::FILE* createReportSibling(const std::string& prefix, std::string& created) 
         if (errno != EEXIST) return nullptr;
     }
     return nullptr;
+}
+
+bool nameReportSibling(std::FILE* file, const std::string& prefix, std::string& created) {
+    if (!created.empty()) return true;
+    const std::string self = "/proc/self/fd/" + std::to_string(::fileno(file));
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string name = prefix + uniqueEnding();
+        // A link never replaces what stands under its name.
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            created = name;
+            return true;
+        }
+        if (errno != EEXIST) return false;
+    }
+    return false;
 }
 
 void takeOverReportPermissions(const char* path, std::FILE* replacement) {
@@ -113,8 +146,14 @@ bool replaceReportFile(const std::string& from, const char* to) { return ::renam
 
 void removeReportFile(const char* path) { (void)::unlink(path); }
 
-std::FILE* openReportInPlace(const char* path) {
-    return streamOf(openExisting(path, 0, [](const struct stat& s) { return S_ISREG(s.st_mode); }));
+std::FILE* openReportInPlace(const char* path, std::uint64_t& size) {
+    // A file with another name too (`ln CameraInfo.txt archive/monday.txt`)
+    // would change under that name as well: it is left as it is.
+    const int fd = openExisting(path, 0, [&size](const struct stat& s) {
+        size = static_cast<std::uint64_t>(s.st_size);
+        return S_ISREG(s.st_mode) && s.st_nlink == 1;
+    });
+    return streamOf(fd);
 }
 
 ReportRoom reserveReportRoom(std::FILE* file, std::uint64_t size) {
@@ -134,10 +173,9 @@ std::optional<std::uint64_t> freeSpaceAt(const char* path) {
     return static_cast<std::uint64_t>(space.f_bavail) * space.f_frsize;
 }
 
-bool closeReportInPlace(std::FILE* file) {
-    // What is left of a longer old report is cut off where the new one ends.
-    bool done = std::fflush(file) == 0;
-    const off_t end = ::ftello(file);
-    done = done && end >= 0 && ::ftruncate(::fileno(file), end) == 0;
+bool closeReportInPlace(std::FILE* file, std::uint64_t length) {
+    // What is left of a longer old report (blanks by now) is cut off where
+    // the new one ends.
+    const bool done = std::fflush(file) == 0 && ::ftruncate(::fileno(file), static_cast<off_t>(length)) == 0;
     return std::fclose(file) == 0 && done;
 }

@@ -67,6 +67,9 @@ std::FILE* createReportSibling(const std::string& prefix, std::string& created) 
     return nullptr;
 }
 
+// Every new file has its name from the start.
+bool nameReportSibling(std::FILE*, const std::string&, std::string& created) { return !created.empty(); }
+
 // A new file takes the rights its folder gives new files, as any new file
 // there does; the read-only attribute belongs to the file it replaces.
 void takeOverReportPermissions(const char*, std::FILE*) {}
@@ -90,17 +93,21 @@ bool replaceReportFile(const std::string& from, const char* to) {
 
 void removeReportFile(const char* path) { (void)DeleteFileW(wide(path).c_str()); }
 
-std::FILE* openReportInPlace(const char* path) {
+std::FILE* openReportInPlace(const char* path, std::uint64_t& size) {
     // The link itself is opened, and refused, rather than what it points to.
     const HANDLE handle = CreateFileW(wide(path).c_str(), GENERIC_WRITE, kShared, nullptr, OPEN_EXISTING,
                                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return nullptr;
     BY_HANDLE_FILE_INFORMATION info{};
+    // A file with another name too (a hard link kept as a copy) would change
+    // under that name as well: it is left as it is.
     if (!GetFileInformationByHandle(handle, &info) ||
-        (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0 ||
+        info.nNumberOfLinks > 1) {
         CloseHandle(handle);
         return nullptr;
     }
+    size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
     return streamOf(handle);
 }
 
@@ -130,11 +137,14 @@ std::optional<std::uint64_t> freeSpaceAt(const char* path) {
     return free.QuadPart;
 }
 
-bool closeReportInPlace(std::FILE* file) {
-    // What is left of a longer old report is cut off where the new one ends:
-    // the file's position, once what was written is out of the stream.
+bool closeReportInPlace(std::FILE* file, std::uint64_t length) {
+    // What is left of a longer old report (blanks by now) is cut off where
+    // the new one ends.
     bool done = std::fflush(file) == 0;
     const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
-    done = done && handle != INVALID_HANDLE_VALUE && SetEndOfFile(handle);
+    LARGE_INTEGER end{};
+    end.QuadPart = static_cast<LONGLONG>(length);
+    done = done && handle != INVALID_HANDLE_VALUE && SetFilePointerEx(handle, end, nullptr, FILE_BEGIN) &&
+           SetEndOfFile(handle);
     return std::fclose(file) == 0 && done;
 }

@@ -101,12 +101,14 @@ TEST(ReportFile, OthersMayReadAndWriteWhatIsBeingWritten) {
     std::fclose(sibling);
     DeleteFileW(wideCreated.c_str());
 
-    std::FILE* inPlace = openReportInPlace("shared_report_test.txt");
+    std::uint64_t size = 1;
+    std::FILE* inPlace = openReportInPlace("shared_report_test.txt", size);
     ASSERT_NE(inPlace, nullptr);
+    EXPECT_EQ(size, 0u);
     const HANDLE another = openForReadWrite(L"shared_report_test.txt");
     EXPECT_NE(another, INVALID_HANDLE_VALUE);
     if (another != INVALID_HANDLE_VALUE) CloseHandle(another);
-    EXPECT_TRUE(closeReportInPlace(inPlace));
+    EXPECT_TRUE(closeReportInPlace(inPlace, 0));
     DeleteFileW(L"shared_report_test.txt");
 }
 
@@ -136,6 +138,22 @@ TEST(ReportFile, AnOldReportHeldOpenIsWrittenInPlace) {
         CloseHandle(held);
         DeleteFileW(L"held_report_test.txt");
     }
+}
+
+TEST(ReportFile, AnOldReportHeldOpenWithAnotherNameIsLeftAsItIs) {
+    const char* path = "linked_report_test.txt";
+    { std::FILE* old = std::fopen(path, "wb"); ASSERT_NE(old, nullptr); std::fputs("old", old); std::fclose(old); }
+    ASSERT_TRUE(CreateHardLinkW(L"linked_report_copy.txt", L"linked_report_test.txt", nullptr));
+    const HANDLE held = CreateFileW(L"linked_report_test.txt", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(writeReportFile(path, smallReport()));
+    EXPECT_EQ(contentOf(path), "old");
+    EXPECT_EQ(contentOf("linked_report_copy.txt"), "old");
+    EXPECT_EQ(filesStartingWith(L".linked_report_test.txt"), 0);
+    CloseHandle(held);
+    DeleteFileW(L"linked_report_test.txt");
+    DeleteFileW(L"linked_report_copy.txt");
 }
 
 TEST(ReportFile, ADirectoryInTheReportsPlaceIsLeftAndNothingIsLeftBeside) {
