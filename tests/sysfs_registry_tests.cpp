@@ -489,6 +489,46 @@ TEST_F(DeviceNodes, OnlyTheNodeWithTheEntrysNumberAnswers) {
     }
 }
 
+// A sleeping USB camera whose class entry is not the kernel's link into
+// devices/: reached through a dev/char link that leads to the class link, or
+// an old kernel's real class directory whose `device` link names the USB
+// device itself, with and without the dev/char link. Its ids are found, and
+// it is not opened.
+TEST_F(DeviceNodes, ClassEntriesOfOtherShapesStillLeadToTheirDevice) {
+    enum class Shape { CharLinkToClassLink, OldClassDirectory, OldClassDirectoryWithoutCharLinks };
+    for (const Shape shape : {Shape::CharLinkToClassLink, Shape::OldClassDirectory, Shape::OldClassDirectoryWithoutCharLinks}) {
+        fs::remove_all(sys());
+        fs::remove_all(dev());
+        fs::create_directories(dev());
+        const fs::path device = usbDevice("3-1", "0bda", "58f4", std::string("Webcam"));
+        file(device / "power/runtime_status", "suspended\n");
+        const fs::path entry = sys() / "class/video4linux/video0";
+        if (shape == Shape::CharLinkToClassLink) {
+            file(node(usbInterface(device, "00"), "video0", "Webcam: Webcam\n") / "dev", "1:3\n");
+        } else {
+            file(entry / "name", "Webcam: Webcam\n");
+            file(entry / "index", "0\n");
+            file(entry / "dev", "1:3\n");
+            fs::create_directory_symlink(fs::relative(device, entry), entry / "device");
+        }
+        if (shape != Shape::OldClassDirectoryWithoutCharLinks) {
+            fs::create_directories(sys() / "dev/char");
+            fs::create_directory_symlink("../../class/video4linux/video0", sys() / "dev/char/1:3");
+        }
+        link("video0", "/dev/null");
+        const DeviceQueries opening{[&](int) -> std::optional<std::uint32_t> {
+                                        ADD_FAILURE() << static_cast<int>(shape) << ": the sleeping camera was opened";
+                                        return V4L2_CAP_VIDEO_CAPTURE;
+                                    },
+                                    noGraphs};
+        const CameraList cameras = listWith(opening);
+        ASSERT_EQ(cameras.size(), 1u) << static_cast<int>(shape);
+        EXPECT_EQ(cameras[0].name, u"Webcam: Webcam") << static_cast<int>(shape);
+        EXPECT_EQ(cameras[0].vid, u"0bda") << static_cast<int>(shape);
+        EXPECT_EQ(cameras[0].pid, u"58f4") << static_cast<int>(shape);
+    }
+}
+
 TEST_F(DeviceNodes, OnlyNodesThatCaptureAndNeitherOutputNorConvertCount) {
     const struct {
         std::uint32_t caps;
@@ -807,18 +847,29 @@ TEST_F(MediaDevices, AWebcamsGraphNeverRenamesIt) {
 // and the camera is awake anyway.
 TEST_F(MediaDevices, AWebcamIsNeverWokenToBeListed) {
     enum class Graph { Held, Unreadable, None };
+    // The USB device's power/runtime_status: this text, a FIFO in its place,
+    // no such file in power/, or no power/ at all.
+    enum class Power { Text, Fifo, NoStatus, NoDirectory };
     const struct {
         const char* what;
         Graph graph;
-        std::optional<std::string> runtimeStatus;  // the USB device's power/runtime_status
-        bool asked;                                // whether its nodes are opened
+        Power power;
+        const char* runtimeStatus;
+        bool asked;  // whether its nodes are opened
     } cases[] = {
-        {"asleep, the graph tells", Graph::Held, "suspended", false},
-        {"awake, the graph tells", Graph::Held, "active", false},
-        {"asleep, no media device", Graph::None, "suspended", false},
-        {"asleep, its graph cannot be read", Graph::Unreadable, "suspended", false},
-        {"awake, no media device", Graph::None, "active", true},
-        {"a kernel without runtime power management", Graph::None, std::nullopt, true},
+        {"asleep, the graph tells", Graph::Held, Power::Text, "suspended", false},
+        {"awake, the graph tells", Graph::Held, Power::Text, "active", false},
+        {"asleep, no media device", Graph::None, Power::Text, "suspended", false},
+        {"asleep, its graph cannot be read", Graph::Unreadable, Power::Text, "suspended", false},
+        {"awake, no media device", Graph::None, Power::Text, "active", true},
+        {"on its way to sleep", Graph::None, Power::Text, "suspending", false},
+        {"on its way back", Graph::None, Power::Text, "resuming", false},
+        {"in error", Graph::None, Power::Text, "error", false},
+        {"a status no kernel writes", Graph::None, Power::Text, "", false},
+        {"a status that cannot be read", Graph::None, Power::Fifo, "", false},
+        {"a device without runtime power management", Graph::None, Power::Text, "unsupported", true},
+        {"a kernel without runtime power management", Graph::None, Power::NoStatus, "", true},
+        {"a kernel without power management", Graph::None, Power::NoDirectory, "", true},
     };
     const dev_t capture = makedev(1, 3), metadata = makedev(1, 5), media = makedev(1, 7);
     MediaTopology uvc;
@@ -837,7 +888,12 @@ TEST_F(MediaDevices, AWebcamIsNeverWokenToBeListed) {
         tree().number(node(interface, "video1", "Webcam: Webcam\n", "1"), "1:5");
         link("video0", "/dev/null");
         link("video1", "/dev/zero");
-        if (c.runtimeStatus) file(device / "power/runtime_status", *c.runtimeStatus + "\n");
+        switch (c.power) {
+            case Power::Text: file(device / "power/runtime_status", std::string(c.runtimeStatus) + "\n"); break;
+            case Power::Fifo: tree().fifo(device / "power/runtime_status"); break;
+            case Power::NoStatus: file(device / "power/wakeup", "disabled\n"); break;
+            case Power::NoDirectory: break;
+        }
         if (c.graph != Graph::None) {
             tree().number(interface / "media0", "1:7");
             tree().link(sys() / "bus/media/devices/media0", interface / "media0");

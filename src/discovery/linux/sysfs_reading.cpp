@@ -51,7 +51,9 @@ std::optional<std::string> linkTarget(const std::string& path) {
 // links read "../../devices/...": their leading ".." are taken off the
 // link's own directory, which has no link in it, and what follows descends
 // into devices/, where the kernel keeps real directories. A link that reads
-// otherwise (or an entry that is no link) is resolved by realpath.
+// otherwise (or an entry that is no link) is resolved by realpath: one that
+// leads into class/ may lead to a link again, or to an old kernel's real
+// class directory.
 std::optional<std::string> resolveLink(const std::string& directory, const std::string& name) {
     const std::string path = directory + "/" + name;
     std::optional<std::string> target = linkTarget(path);
@@ -63,6 +65,7 @@ std::optional<std::string> resolveLink(const std::string& directory, const std::
         base = parentOf(base);
         rest.erase(0, 3);
     }
+    if (rest.compare(0, 8, "devices/") != 0) return realPath(path);
     // Any "." or ".." left, or an empty step, is not the kernel's layout.
     for (std::size_t start = 0; start <= rest.size();) {
         const std::size_t end = std::min(rest.find('/', start), rest.size());
@@ -155,6 +158,11 @@ std::optional<std::string> linkName(const std::string& path) {
 }
 
 std::optional<std::string> resolvedDirectory(const std::string& path) { return realPath(path); }
+
+bool isAbsent(const std::string& path) {
+    struct stat seen {};
+    return ::lstat(path.c_str(), &seen) != 0 && errno == ENOENT;
+}
 
 std::vector<std::string> namesIn(const std::string& directory) {
     std::vector<std::string> names;

@@ -58,6 +58,9 @@ std::string baseNameOf(const std::string& path);
 std::optional<std::string> linkName(const std::string& path);
 // The directory at `path` with every link in it resolved.
 std::optional<std::string> resolvedDirectory(const std::string& path);
+// Whether nothing at all stands at `path` (as opposed to something that
+// cannot be read).
+bool isAbsent(const std::string& path);
 // The names in a directory.
 std::vector<std::string> namesIn(const std::string& directory);
 

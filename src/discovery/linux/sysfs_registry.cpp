@@ -101,10 +101,14 @@ Handle handOut(std::unique_ptr<T> object) {
 }
 
 // A node's device is the directory its video4linux directory sits in, as the
-// kernel lays class devices out; elsewhere its `device` link says.
-std::optional<std::string> deviceOf(const std::string& node) {
+// kernel lays class devices out under devices/; elsewhere (an old kernel's
+// real directory in /sys/class, whose `device` link names a USB camera's
+// device itself) its `device` link says.
+std::optional<std::string> deviceOf(const std::string& node, const std::string& sys) {
     const std::string classDir = parentOf(node);
-    if (baseNameOf(classDir) == "video4linux") return parentOf(classDir);
+    const std::string devices = sys + "/devices/";
+    if (baseNameOf(classDir) == "video4linux" && node.compare(0, devices.size(), devices) == 0)
+        return parentOf(classDir);
     return resolvedDirectory(node + "/device");
 }
 
@@ -129,8 +133,8 @@ std::optional<UsbPlace> usbPlaceOfDevice(const std::string& device) {
 // instances) share its place, read once.
 using UsbPlaces = std::map<std::string, std::shared_ptr<const UsbPlace>>;
 
-std::shared_ptr<const UsbPlace> usbPlaceOf(const std::string& node, UsbPlaces& known) {
-    const std::optional<std::string> device = deviceOf(node);
+std::shared_ptr<const UsbPlace> usbPlaceOf(const std::string& node, const std::string& sys, UsbPlaces& known) {
+    const std::optional<std::string> device = deviceOf(node, sys);
     if (!device) return nullptr;
     const auto found = known.find(*device);
     if (found != known.end()) return found->second;
@@ -263,6 +267,16 @@ bool capturesByCapabilities(std::uint32_t caps) {
     return (caps & capture) != 0 && (caps & notInput) == 0;
 }
 
+// Whether a USB device may be asked without waking it: it is awake
+// ("active"), or it has no runtime power management at all (no status, or
+// "unsupported"). One on its way to sleep or back, in error, or whose status
+// cannot be read is left alone like a sleeping one.
+bool awakeAnyway(const UsbPlace& usb) {
+    const std::string status = usb.device + "/power/runtime_status";
+    if (const std::optional<std::string> text = readLine(status)) return *text == "active" || *text == "unsupported";
+    return isAbsent(status);
+}
+
 // Whether a node captures, and is neither an output, memory-to-memory nor
 // metadata node. A node on USB is never opened: uvcvideo powers a camera up
 // when one of its nodes opens (on 6.1 and 6.12; it stopped doing so for
@@ -280,8 +294,7 @@ bool captures(const Candidate& candidate, const Graphs& graphs, const DeviceQuer
             if (const std::optional<bool> held = capturesInGraph(graph, numberOf(*device.number))) return *held;
         }
     }
-    const bool asleep = usb && readLine(usb->device + "/power/runtime_status") == "suspended";
-    if (device.node && !asleep) {
+    if (device.node && (!usb || awakeAnyway(*usb))) {
         if (const Descriptor fd = openDevice(*device.node)) {
             if (const std::optional<std::uint32_t> caps = queries.videoCapabilities(fd.get()))
                 return capturesByCapabilities(*caps);
@@ -320,7 +333,7 @@ Status SysfsRegistry::createClassEnumerator(Handle, Handle& classEnumerator) {
         if (candidate.device.directory) {
             candidate.node = std::make_shared<Node>();
             candidate.node->directory = std::move(*candidate.device.directory);
-            candidate.node->usb = usbPlaceOf(candidate.node->directory, places);
+            candidate.node->usb = usbPlaceOf(candidate.node->directory, paths.sys, places);
         }
         graphsMatter = graphsMatter || candidate.device.number.has_value();
         candidates.push_back(std::move(candidate));
