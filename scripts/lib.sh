@@ -26,6 +26,10 @@ need_packages() {
 
 host_build_packages=(cmake make g++ libjsoncpp-dev pkg-config)
 
+# Who the packages name as their maintainer: the address the project's own
+# commits are made under.
+project_maintainer="camera-info developers <maintainers@users.noreply.c-seed-0f9ad2fd.example>"
+
 # The machine's own sources of this release's packages (its main suite and,
 # where it has them, the updates and security suites), one "<uri> <suite>" a
 # line, as its apt sources name them.
