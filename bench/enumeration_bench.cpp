@@ -6,7 +6,8 @@
 #include <filesystem>
 #include <map>
 
-#include "sysfs_registry.h"
+#include "listed_registry.h"
+#include "video_devices.h"
 #include "sysfs_tree.h"
 #include "video_input_devices.h"
 
@@ -40,7 +41,7 @@ void BM_SysfsEnumeration(benchmark::State& state) {
     const int cameras = static_cast<int>(state.range(0));
     const fs::path root = trees.root(cameras);
     for (auto _ : state) {
-        SysfsRegistry registry((root / "sys").string(), (root / "dev").string());
+        ListedRegistry registry([&] { return listVideoDevices((root / "sys").string(), (root / "dev").string(), kernelQueries()); });
         CameraList list;
         const std::int32_t count = listVideoInputDevices(registry, list);
         if (count != cameras) state.SkipWithError("wrong device count");

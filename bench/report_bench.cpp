@@ -5,6 +5,7 @@
 #include <json/writer.h>
 
 #include "camera_report.h"
+#include "styled_text.h"
 
 namespace {
 

@@ -4,6 +4,8 @@
 #include "camera_report.h"
 #include "fuzz_input.h"
 #include "report_oracle.h"
+#include "styled_text.h"
+#include "utf8.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzInput input(data, size);

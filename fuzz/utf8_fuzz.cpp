@@ -1,8 +1,8 @@
 // UTF-16 -> UTF-8 (the report's) and UTF-8 -> UTF-16 (the Linux registry's),
 // each held to an independent reading of UTF-8.
-#include "camera_report.h"
 #include "fuzz_input.h"
 #include "utf.h"
+#include "utf8.h"
 #include "utf8_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -6,6 +6,8 @@
 #include "name_cases.h"
 #include "report_oracle.h"
 #include "scripted_registry.h"
+#include "styled_text.h"
+#include "utf8.h"
 #include "video_input_devices.h"
 
 namespace {

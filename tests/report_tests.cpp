@@ -8,7 +8,10 @@
 
 #include "allocation_probe.h"
 #include "camera_report.h"
+#include "report_file.h"
 #include "report_oracle.h"
+#include "styled_text.h"
+#include "utf8.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 
-#include "camera_report.h"
 #include "random_text.h"
 #include "utf.h"
+#include "utf8.h"
 #include "utf8_reader.h"
 
 namespace {

@@ -1,6 +1,6 @@
 // The report's styled text, written by hand because the JSON library's own
 // writers escape non-ASCII text, use lowercase hex or indent with tabs.
-#include "camera_report.h"
+#include "styled_text.h"
 
 #include <json/writer.h>
 

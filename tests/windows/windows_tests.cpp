@@ -5,12 +5,15 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
 
-#include "camera_report.h"
 #include "directshow_registry.h"
 #include "random_text.h"
 #include "report_file.h"
+#include "report_file_steps.h"
+#include "styled_text.h"
 #include "utf.h"
+#include "utf8.h"
 #include "video_input_devices.h"
 
 namespace {
@@ -90,25 +93,25 @@ TEST(ReportFile, OthersMayReadAndWriteWhatIsBeingWritten) {
     CloseHandle(exclusive);
 
     std::string created;
-    std::FILE* sibling = createReportSibling(".shared_report_test.txt.", created);
-    ASSERT_NE(sibling, nullptr);
+    ReportStream sibling = createReportSibling(".shared_report_test.txt.", created);
+    ASSERT_TRUE(sibling);
     EXPECT_EQ(created.rfind(".shared_report_test.txt.", 0), 0u) << created;
     EXPECT_GT(created.size(), std::string(".shared_report_test.txt.").size()) << "a name of its own";
     const std::wstring wideCreated(created.begin(), created.end());
     const HANDLE other = openForReadWrite(wideCreated.c_str());
     EXPECT_NE(other, INVALID_HANDLE_VALUE);
     if (other != INVALID_HANDLE_VALUE) CloseHandle(other);
-    std::fclose(sibling);
+    EXPECT_TRUE(sibling.close());
     DeleteFileW(wideCreated.c_str());
 
     std::uint64_t size = 1;
-    std::FILE* inPlace = openReportInPlace("shared_report_test.txt", size);
-    ASSERT_NE(inPlace, nullptr);
+    ReportStream inPlace = openReportInPlace("shared_report_test.txt", size);
+    ASSERT_TRUE(inPlace);
     EXPECT_EQ(size, 0u);
     const HANDLE another = openForReadWrite(L"shared_report_test.txt");
     EXPECT_NE(another, INVALID_HANDLE_VALUE);
     if (another != INVALID_HANDLE_VALUE) CloseHandle(another);
-    EXPECT_TRUE(closeReportInPlace(inPlace, 0));
+    EXPECT_TRUE(closeReportInPlace(std::move(inPlace), 0));
     DeleteFileW(L"shared_report_test.txt");
 }
 

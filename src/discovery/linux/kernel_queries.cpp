@@ -1,4 +1,6 @@
-// The ioctls the Linux registry asks device nodes.
+// The ioctls the Linux backend asks device nodes.
+#include "kernel_queries.h"
+
 #include <linux/media.h>
 #include <linux/videodev2.h>
 #include <sys/ioctl.h>
@@ -6,8 +8,6 @@
 #include <cerrno>
 #include <cstring>
 #include <vector>
-
-#include "sysfs_registry.h"
 
 namespace {
 

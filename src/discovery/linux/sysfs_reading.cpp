@@ -12,10 +12,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
-
-Descriptor::~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
-}
+#include <memory>
 
 namespace {
 
@@ -24,10 +21,10 @@ constexpr int kOpenFlags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
 // Opens what a look approved, and keeps it only if what opened is of the
 // same kind: the path may have been swapped in between.
 template <typename Wanted>
-Descriptor openApproved(const std::string& path, Wanted wanted) {
-    Descriptor fd(::open(path.c_str(), kOpenFlags));
+FileDescriptor openApproved(const std::string& path, Wanted wanted) {
+    FileDescriptor fd(::open(path.c_str(), kOpenFlags));
     struct stat seen {};
-    if (!fd || ::fstat(fd.get(), &seen) != 0 || !wanted(seen)) return Descriptor(-1);
+    if (!fd || ::fstat(fd.get(), &seen) != 0 || !wanted(seen)) return FileDescriptor();
     return fd;
 }
 
@@ -94,7 +91,7 @@ std::optional<DeviceNode> characterDeviceAt(const std::string& path) {
     return DeviceNode{path, seen.st_rdev};
 }
 
-Descriptor openDevice(const DeviceNode& node) {
+FileDescriptor openDevice(const DeviceNode& node) {
     return openApproved(node.path,
                         [&](const struct stat& s) { return S_ISCHR(s.st_mode) && s.st_rdev == node.number; });
 }
@@ -109,7 +106,7 @@ std::optional<std::string> readAttribute(const std::string& path, std::size_t li
     // never opened at all: opening one can block or do something of its own.
     struct stat seen {};
     if (::stat(path.c_str(), &seen) != 0 || !isRegular(seen)) return std::nullopt;
-    const Descriptor fd = openApproved(path, isRegular);
+    const FileDescriptor fd = openApproved(path, isRegular);
     if (!fd) return std::nullopt;
     std::string bytes(limit, '\0');
     std::size_t used = 0;
@@ -166,10 +163,43 @@ bool isAbsent(const std::string& path) {
 
 std::vector<std::string> namesIn(const std::string& directory) {
     std::vector<std::string> names;
-    if (DIR* listing = ::opendir(directory.c_str())) {
-        while (const dirent* item = ::readdir(listing)) names.emplace_back(item->d_name);
-        ::closedir(listing);
+    const std::unique_ptr<DIR, int (*)(DIR*)> listing(::opendir(directory.c_str()), ::closedir);
+    if (listing) {
+        while (const dirent* item = ::readdir(listing.get())) names.emplace_back(item->d_name);
     }
+    return names;
+}
+
+namespace {
+
+// "video" or "media" followed by a number, as the kernel names its nodes.
+bool isNodeName(const std::string& name, const std::string& prefix) {
+    if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) return false;
+    return std::all_of(name.begin() + prefix.size(), name.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// video2 before video10, without parsing numbers that may not fit.
+bool byNodeNumber(const std::string& a, const std::string& b, std::size_t prefix) {
+    auto digits = [prefix](const std::string& name) {
+        std::string number = name.substr(prefix);
+        number.erase(0, std::min(number.find_first_not_of('0'), number.size()));
+        return number;
+    };
+    const std::string da = digits(a);
+    const std::string db = digits(b);
+    if (da.size() != db.size()) return da.size() < db.size();
+    if (da != db) return da < db;
+    return a < b;
+}
+
+}  // namespace
+
+std::vector<std::string> nodeNames(const std::string& directory, const std::string& prefix) {
+    std::vector<std::string> names = namesIn(directory);
+    names.erase(std::remove_if(names.begin(), names.end(), [&](const std::string& n) { return !isNodeName(n, prefix); }),
+                names.end());
+    std::sort(names.begin(), names.end(),
+              [&](const std::string& a, const std::string& b) { return byNodeNumber(a, b, prefix.size()); });
     return names;
 }
 

@@ -12,21 +12,7 @@
 #include <string>
 #include <vector>
 
-// Owns one open file descriptor.
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    Descriptor(Descriptor&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    Descriptor& operator=(Descriptor&&) = delete;
-    ~Descriptor();
-    int get() const { return fd_; }
-    explicit operator bool() const { return fd_ >= 0; }
-
-private:
-    int fd_;
-};
+#include "file_descriptor.h"
 
 // A character device as a look at its path saw it.
 struct DeviceNode {
@@ -38,7 +24,7 @@ struct DeviceNode {
 std::optional<DeviceNode> characterDeviceAt(const std::string& path);
 // Opens the device a look approved, read-only, without blocking, and only if
 // what opened is that very device.
-Descriptor openDevice(const DeviceNode& node);
+FileDescriptor openDevice(const DeviceNode& node);
 
 std::size_t pageSize();
 // A sysfs attribute is a regular file of at most one page; anything else in
@@ -63,6 +49,9 @@ std::optional<std::string> resolvedDirectory(const std::string& path);
 bool isAbsent(const std::string& path);
 // The names in a directory.
 std::vector<std::string> namesIn(const std::string& directory);
+// The kernel's nodes named `prefix`<number> in `directory` ("video2",
+// "media0"), in node-number order: video2 before video10.
+std::vector<std::string> nodeNames(const std::string& directory, const std::string& prefix);
 
 // Where a run reads: the sysfs and /dev roots, and what of them is looked up
 // once rather than for every device.

@@ -8,6 +8,8 @@
 
 #include <memory>
 
+#include "handle_owners.h"
+
 namespace {
 
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows wide text is UTF-16");
@@ -25,71 +27,60 @@ Interface* as(Handle handle) {
     return reinterpret_cast<Interface*>(handle);
 }
 
+// Hands an interface on across the seam: the rules release it.
 template <typename Interface>
-Handle handleOf(Interface* object) {
-    return reinterpret_cast<Handle>(static_cast<IUnknown*>(object));
+Handle handOut(ComPtr<Interface> object) {
+    return reinterpret_cast<Handle>(static_cast<IUnknown*>(object.release()));
 }
-
-// COM allocates display names with CoTaskMemAlloc; the caller frees them.
-struct CoTaskMemFreer {
-    void operator()(wchar_t* text) const { CoTaskMemFree(text); }
-};
 
 }  // namespace
 
 void DirectShowRegistry::initialize() { (void)CoInitialize(nullptr); }
 
 Status DirectShowRegistry::createDeviceEnumerator(Handle& deviceEnumerator) {
-    ICreateDevEnum* created = nullptr;
-    const HRESULT hr =
-        CoCreateInstance(kSystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, kCreateDevEnum, reinterpret_cast<void**>(&created));
-    deviceEnumerator = handleOf(created);
+    ComPtr<ICreateDevEnum> created;
+    const HRESULT hr = CoCreateInstance(kSystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, kCreateDevEnum, created.putVoid());
+    deviceEnumerator = handOut(std::move(created));
     return hr;
 }
 
 Status DirectShowRegistry::createClassEnumerator(Handle deviceEnumerator, Handle& classEnumerator) {
-    IEnumMoniker* created = nullptr;
-    const HRESULT hr = as<ICreateDevEnum>(deviceEnumerator)->CreateClassEnumerator(kVideoInputDeviceCategory, &created, 0);
-    classEnumerator = handleOf(created);
+    ComPtr<IEnumMoniker> created;
+    const HRESULT hr = as<ICreateDevEnum>(deviceEnumerator)->CreateClassEnumerator(kVideoInputDeviceCategory, created.put(), 0);
+    classEnumerator = handOut(std::move(created));
     return hr;
 }
 
 Status DirectShowRegistry::nextDevice(Handle classEnumerator, Handle& moniker) {
-    IMoniker* next = nullptr;
-    const HRESULT hr = as<IEnumMoniker>(classEnumerator)->Next(1, &next, nullptr);
-    moniker = handleOf(next);
+    ComPtr<IMoniker> next;
+    const HRESULT hr = as<IEnumMoniker>(classEnumerator)->Next(1, next.put(), nullptr);
+    moniker = handOut(std::move(next));
     return hr;
 }
 
 Status DirectShowRegistry::bindPropertyBag(Handle moniker, Handle& propertyBag) {
-    IPropertyBag* bag = nullptr;
-    const HRESULT hr =
-        as<IMoniker>(moniker)->BindToStorage(nullptr, nullptr, kPropertyBag, reinterpret_cast<void**>(&bag));
-    propertyBag = handleOf(bag);
+    ComPtr<IPropertyBag> bag;
+    const HRESULT hr = as<IMoniker>(moniker)->BindToStorage(nullptr, nullptr, kPropertyBag, bag.putVoid());
+    propertyBag = handOut(std::move(bag));
     return hr;
 }
 
 Status DirectShowRegistry::displayName(Handle moniker, std::optional<std::u16string>& text) {
-    wchar_t* raw = nullptr;
-    const HRESULT hr = as<IMoniker>(moniker)->GetDisplayName(nullptr, nullptr, &raw);
-    const std::unique_ptr<wchar_t, CoTaskMemFreer> owned(raw);
-    if (owned) text = std::u16string(reinterpret_cast<const char16_t*>(owned.get()));
+    CoTaskMemText shown;
+    const HRESULT hr = as<IMoniker>(moniker)->GetDisplayName(nullptr, nullptr, shown.put());
+    if (shown.get() != nullptr) text = std::u16string(reinterpret_cast<const char16_t*>(shown.get()));
     return hr;
 }
 
-Handle DirectShowRegistry::createPropertyValue() {
-    auto* value = new VARIANT;
-    VariantInit(value);
-    return reinterpret_cast<Handle>(value);
-}
+Handle DirectShowRegistry::createPropertyValue() { return reinterpret_cast<Handle>(new Variant); }
 
 Status DirectShowRegistry::readProperty(Handle propertyBag, const std::u16string& name, Handle value) {
     return as<IPropertyBag>(propertyBag)
-        ->Read(reinterpret_cast<const wchar_t*>(name.c_str()), reinterpret_cast<VARIANT*>(value), nullptr);
+        ->Read(reinterpret_cast<const wchar_t*>(name.c_str()), as<Variant>(value)->get(), nullptr);
 }
 
 std::optional<std::u16string> DirectShowRegistry::propertyText(Handle value) {
-    const VARIANT& variant = *reinterpret_cast<const VARIANT*>(value);
+    const VARIANT& variant = *as<Variant>(value)->get();
     // Only a string value has text; a BSTR may also be null.
     if (V_VT(&variant) != VT_BSTR || V_BSTR(&variant) == nullptr) return std::nullopt;
     const BSTR text = V_BSTR(&variant);
@@ -97,13 +88,12 @@ std::optional<std::u16string> DirectShowRegistry::propertyText(Handle value) {
 }
 
 void DirectShowRegistry::release(HandleKind kind, Handle handle) {
+    // Each goes to the owner of its kind, which lets it go.
     if (kind == HandleKind::PropertyValue) {
-        auto* value = reinterpret_cast<VARIANT*>(handle);
-        (void)VariantClear(value);
-        delete value;
+        delete as<Variant>(handle);
         return;
     }
-    as<IUnknown>(handle)->Release();
+    ComPtr<IUnknown>(as<IUnknown>(handle)).reset();
 }
 
 std::unique_ptr<DeviceRegistry> makePlatformRegistry() { return std::make_unique<DirectShowRegistry>(); }

@@ -15,8 +15,9 @@
 
 #include "no_hang.h"
 #include "on_disk.h"
-#include "sysfs_registry.h"
+#include "listed_registry.h"
 #include "sysfs_tree.h"
+#include "video_devices.h"
 #include "video_input_devices.h"
 
 namespace fs = std::filesystem;
@@ -57,7 +58,7 @@ TEST_F(SwappedTree, AnAttributeThatIsAFifoWhenOpenedIsNotRead) {
     swapWith = (root() / "fifo").string();
     swapAt = (capture / "name").string();
 
-    SysfsRegistry registry((root() / "sys").string(), (root() / "dev").string());
+    ListedRegistry registry([&] { return listVideoDevices((root() / "sys").string(), (root() / "dev").string(), kernelQueries()); });
     CameraList cameras;
     EXPECT_TRUE(finishesUnaided([&] { listVideoInputDevices(registry, cameras); }, {capture / "name"}))
         << "the registry waited on the FIFO";

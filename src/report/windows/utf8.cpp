@@ -1,5 +1,5 @@
 // toUtf8 through the platform's own conversion.
-#include "camera_report.h"
+#include "utf8.h"
 
 #include <windows.h>
 

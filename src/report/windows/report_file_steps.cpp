@@ -1,6 +1,6 @@
 // The report file's steps on Windows: every file shared with other processes
 // while it is open, links replaced instead of followed.
-#include "report_file.h"
+#include "report_file_steps.h"
 
 #include <windows.h>
 #include <fcntl.h>
@@ -8,6 +8,10 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <utility>
+
+#include "file_descriptor.h"
+#include "handle_owners.h"
 
 namespace {
 
@@ -22,18 +26,19 @@ std::wstring wide(const char* path) {
     return text;
 }
 
-// A stdio stream over `handle` for binary output, or null (the handle closed).
-std::FILE* streamOf(HANDLE handle) {
-    if (handle == INVALID_HANDLE_VALUE) return nullptr;
-    const int fd = _open_osfhandle(reinterpret_cast<std::intptr_t>(handle), _O_WRONLY | _O_BINARY);
-    if (fd < 0) {
-        CloseHandle(handle);
-        return nullptr;
-    }
-    std::FILE* file = _fdopen(fd, "wb");
-    if (file == nullptr) _close(fd);
-    return file;
+// A stdio stream over `handle` for binary output, or none (the handle closed).
+ReportStream streamOf(UniqueHandle handle) {
+    if (!handle) return ReportStream();
+    FileDescriptor fd(_open_osfhandle(reinterpret_cast<std::intptr_t>(handle.get()), _O_WRONLY | _O_BINARY));
+    if (!fd) return ReportStream();
+    handle.release();  // the descriptor's now
+    std::FILE* file = _fdopen(fd.get(), "wb");
+    if (file != nullptr) fd.release();  // the stream's now
+    return ReportStream(file);
 }
+
+// The handle under a stream: still the stream's.
+HANDLE handleOf(const ReportStream& file) { return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file.get()))); }
 
 // Other processes may read and write the report while it is being written,
 // as they may any file the program did not open.
@@ -43,11 +48,11 @@ constexpr DWORD kShared = FILE_SHARE_READ | FILE_SHARE_WRITE;
 
 bool isReportStream(const char*) { return false; }
 
-std::FILE* openReportStream(const char*) { return nullptr; }
+ReportStream openReportStream(const char*) { return ReportStream(); }
 
 const char kPathSeparators[] = "\\/";
 
-std::FILE* createReportSibling(const std::string& prefix, std::string& created) {
+ReportStream createReportSibling(const std::string& prefix, std::string& created) {
     static const char kHex[] = "0123456789abcdef";
     std::uint32_t seed = GetCurrentProcessId() * 2654435761u ^ GetTickCount();
     for (int attempt = 0; attempt < 100; ++attempt) {
@@ -55,24 +60,24 @@ std::FILE* createReportSibling(const std::string& prefix, std::string& created) 
         seed = seed * 1664525u + 1013904223u;
         for (int shift = 28; shift >= 0; shift -= 4) name += kHex[(seed >> shift) & 0xF];
         // CREATE_NEW fails wherever anything stands under the name, a link included.
-        const HANDLE handle = CreateFileW(wide(name.c_str()).c_str(), GENERIC_WRITE, kShared | FILE_SHARE_DELETE,
-                                          nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (handle != INVALID_HANDLE_VALUE) {
+        UniqueHandle handle(CreateFileW(wide(name.c_str()).c_str(), GENERIC_WRITE, kShared | FILE_SHARE_DELETE,
+                                        nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (handle) {
             created = name;
-            return streamOf(handle);
+            return streamOf(std::move(handle));
         }
         const DWORD error = GetLastError();
-        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return nullptr;
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return ReportStream();
     }
-    return nullptr;
+    return ReportStream();
 }
 
 // Every new file has its name from the start.
-bool nameReportSibling(std::FILE*, const std::string&, std::string& created) { return !created.empty(); }
+bool nameReportSibling(ReportStream&, const std::string&, std::string& created) { return !created.empty(); }
 
 // A new file takes the rights its folder gives new files, as any new file
 // there does; the read-only attribute belongs to the file it replaces.
-void takeOverReportPermissions(const char*, std::FILE*) {}
+void takeOverReportPermissions(const char*, ReportStream&) {}
 
 bool replaceReportFile(const std::string& from, const char* to) {
     const std::wstring source = wide(from.c_str());
@@ -93,26 +98,25 @@ bool replaceReportFile(const std::string& from, const char* to) {
 
 void removeReportFile(const char* path) { (void)DeleteFileW(wide(path).c_str()); }
 
-std::FILE* openReportInPlace(const char* path, std::uint64_t& size) {
+ReportStream openReportInPlace(const char* path, std::uint64_t& size) {
     // The link itself is opened, and refused, rather than what it points to.
-    const HANDLE handle = CreateFileW(wide(path).c_str(), GENERIC_WRITE, kShared, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return nullptr;
+    UniqueHandle handle(CreateFileW(wide(path).c_str(), GENERIC_WRITE, kShared, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!handle) return ReportStream();
     BY_HANDLE_FILE_INFORMATION info{};
     // A file with another name too (a hard link kept as a copy) would change
     // under that name as well: it is left as it is.
-    if (!GetFileInformationByHandle(handle, &info) ||
+    if (!GetFileInformationByHandle(handle.get(), &info) ||
         (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0 ||
         info.nNumberOfLinks > 1) {
-        CloseHandle(handle);
-        return nullptr;
+        return ReportStream();
     }
     size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
-    return streamOf(handle);
+    return streamOf(std::move(handle));
 }
 
-ReportRoom reserveReportRoom(std::FILE* file, std::uint64_t size) {
-    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+ReportRoom reserveReportRoom(ReportStream& file, std::uint64_t size) {
+    const HANDLE handle = handleOf(file);
     LARGE_INTEGER current{};
     if (handle == INVALID_HANDLE_VALUE || !GetFileSizeEx(handle, &current)) return ReportRoom::None;
     // A smaller allocation than the file would cut it: it is only grown.
@@ -137,14 +141,14 @@ std::optional<std::uint64_t> freeSpaceAt(const char* path) {
     return free.QuadPart;
 }
 
-bool closeReportInPlace(std::FILE* file, std::uint64_t length) {
+bool closeReportInPlace(ReportStream file, std::uint64_t length) {
     // What is left of a longer old report (blanks by now) is cut off where
     // the new one ends.
-    bool done = std::fflush(file) == 0;
-    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+    bool done = std::fflush(file.get()) == 0;
+    const HANDLE handle = handleOf(file);
     LARGE_INTEGER end{};
     end.QuadPart = static_cast<LONGLONG>(length);
     done = done && handle != INVALID_HANDLE_VALUE && SetFilePointerEx(handle, end, nullptr, FILE_BEGIN) &&
            SetEndOfFile(handle);
-    return std::fclose(file) == 0 && done;
+    return file.close() && done;
 }

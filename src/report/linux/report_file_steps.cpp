@@ -1,6 +1,6 @@
 // The report file's steps on Linux: files have no share modes, FIFOs live in
 // the file system, and a new file can be made without a name (O_TMPFILE).
-#include "report_file.h"
+#include "report_file_steps.h"
 
 #include <fcntl.h>
 #include <sys/random.h>
@@ -13,32 +13,35 @@
 #include <climits>
 #include <csignal>
 #include <ctime>
+#include <utility>
+
+#include "file_descriptor.h"
 
 namespace {
 
-// A stdio stream over `fd` for binary output, or null (the descriptor closed).
-std::FILE* streamOf(int fd) {
-    if (fd < 0) return nullptr;
+// A stdio stream over `fd` for binary output, or none (the descriptor closed).
+ReportStream streamOf(FileDescriptor fd) {
+    if (!fd) return ReportStream();
     // A write beyond the caller's file size limit fails (EFBIG) like any
     // other, and leaves nothing behind, instead of ending the process with
     // SIGXFSZ and its half-made file with it.
     std::signal(SIGXFSZ, SIG_IGN);
-    std::FILE* file = ::fdopen(fd, "wb");
-    if (file == nullptr) ::close(fd);
-    return file;
+    std::FILE* file = ::fdopen(fd.get(), "wb");
+    if (file != nullptr) fd.release();  // the stream's now
+    return ReportStream(file);
 }
 
 // Opens an existing `path` of the kind `wanted` accepts for writing, without
 // following a link and without waiting; writes then wait as writes do.
 template <typename Wanted>
-int openExisting(const char* path, int flags, Wanted wanted) {
-    const int fd = ::open(path, O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | flags);
-    if (fd < 0) return -1;
+FileDescriptor openExisting(const char* path, Wanted wanted) {
+    FileDescriptor fd(::open(path, O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!fd) return fd;
     struct stat seen {};
-    const int status = ::fcntl(fd, F_GETFL);
-    if (::fstat(fd, &seen) != 0 || !wanted(seen) || status < 0 || ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) != 0) {
-        ::close(fd);
-        return -1;
+    const int status = ::fcntl(fd.get(), F_GETFL);
+    if (::fstat(fd.get(), &seen) != 0 || !wanted(seen) || status < 0 ||
+        ::fcntl(fd.get(), F_SETFL, status & ~O_NONBLOCK) != 0) {
+        return FileDescriptor();
     }
     return fd;
 }
@@ -50,16 +53,16 @@ bool isReportStream(const char* path) {
     return ::lstat(path, &seen) == 0 && S_ISFIFO(seen.st_mode);
 }
 
-std::FILE* openReportStream(const char* path) {
+ReportStream openReportStream(const char* path) {
     // Opened without blocking, a FIFO with nobody reading it fails at once
     // (ENXIO) instead of holding the run for ever; what stands there is
     // checked again once open, as it may have changed since it was looked at.
-    const int fd = openExisting(path, 0, [](const struct stat& s) { return S_ISFIFO(s.st_mode); });
-    if (fd < 0) return nullptr;
+    FileDescriptor fd = openExisting(path, [](const struct stat& s) { return S_ISFIFO(s.st_mode); });
+    if (!fd) return ReportStream();
     // A reader that goes away early makes the write fail, silently like any
     // other failure, instead of ending the process with SIGPIPE.
     std::signal(SIGPIPE, SIG_IGN);
-    return streamOf(fd);
+    return streamOf(std::move(fd));
 }
 
 const char kPathSeparators[] = "/";
@@ -87,39 +90,38 @@ std::string uniqueEnding() {
 
 }  // namespace
 
-std::FILE* createReportSibling(const std::string& prefix, std::string& created) {
+ReportStream createReportSibling(const std::string& prefix, std::string& created) {
     // Made as any new file is: the umask, or the directory's default ACL,
     // decides who may read it, and no chmod is needed (which a file system
     // showing every file as one owner refuses).
     const std::size_t slash = prefix.find_last_of('/');
     const std::string directory = slash == std::string::npos ? "." : prefix.substr(0, slash + 1);
-    const int nameless = ::open(directory.c_str(), O_WRONLY | O_TMPFILE | O_CLOEXEC, 0666);
-    if (nameless >= 0) {
+    FileDescriptor nameless(::open(directory.c_str(), O_WRONLY | O_TMPFILE | O_CLOEXEC, 0666));
+    if (nameless) {
         // It can be named only through /proc (linkat with AT_EMPTY_PATH
         // needs a privilege); without /proc it is made under a name instead.
         char target[PATH_MAX];
-        if (::readlink(("/proc/self/fd/" + std::to_string(nameless)).c_str(), target, sizeof target) > 0) {
+        if (::readlink(("/proc/self/fd/" + std::to_string(nameless.get())).c_str(), target, sizeof target) > 0) {
             created.clear();
-            return streamOf(nameless);
+            return streamOf(std::move(nameless));
         }
-        ::close(nameless);
     }
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string name = prefix + uniqueEnding();
         // O_EXCL: a name something stands under, a link included, is never used.
-        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (fd >= 0) {
+        FileDescriptor fd(::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+        if (fd) {
             created = name;
-            return streamOf(fd);
+            return streamOf(std::move(fd));
         }
-        if (errno != EEXIST) return nullptr;
+        if (errno != EEXIST) return ReportStream();
     }
-    return nullptr;
+    return ReportStream();
 }
 
-bool nameReportSibling(std::FILE* file, const std::string& prefix, std::string& created) {
+bool nameReportSibling(ReportStream& file, const std::string& prefix, std::string& created) {
     if (!created.empty()) return true;
-    const std::string self = "/proc/self/fd/" + std::to_string(::fileno(file));
+    const std::string self = "/proc/self/fd/" + std::to_string(::fileno(file.get()));
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string name = prefix + uniqueEnding();
         // A link never replaces what stands under its name.
@@ -132,10 +134,10 @@ bool nameReportSibling(std::FILE* file, const std::string& prefix, std::string& 
     return false;
 }
 
-void takeOverReportPermissions(const char* path, std::FILE* replacement) {
+void takeOverReportPermissions(const char* path, ReportStream& replacement) {
     struct stat old {};
     if (::lstat(path, &old) != 0 || !S_ISREG(old.st_mode)) return;
-    const int fd = ::fileno(replacement);
+    const int fd = ::fileno(replacement.get());
     // Only root may give a file to another owner; failures are the file
     // system's to decide, and keep the file as it was made.
     if (::geteuid() == 0) (void)::fchown(fd, old.st_uid, old.st_gid);
@@ -146,24 +148,23 @@ bool replaceReportFile(const std::string& from, const char* to) { return ::renam
 
 void removeReportFile(const char* path) { (void)::unlink(path); }
 
-std::FILE* openReportInPlace(const char* path, std::uint64_t& size) {
+ReportStream openReportInPlace(const char* path, std::uint64_t& size) {
     // A file with another name too (`ln CameraInfo.txt archive/monday.txt`)
     // would change under that name as well: it is left as it is.
-    const int fd = openExisting(path, 0, [&size](const struct stat& s) {
+    return streamOf(openExisting(path, [&size](const struct stat& s) {
         size = static_cast<std::uint64_t>(s.st_size);
         return S_ISREG(s.st_mode) && s.st_nlink == 1;
-    });
-    return streamOf(fd);
+    }));
 }
 
-ReportRoom reserveReportRoom(std::FILE* file, std::uint64_t size) {
+ReportRoom reserveReportRoom(ReportStream& file, std::uint64_t size) {
     // A file size limit is checked as it stands, the disk and any quota by
     // reserving the blocks without changing the file's size. exFAT, NFS
     // before 4.2 and some FUSE file systems cannot reserve.
     rlimit limit {};
     if (::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY && size > limit.rlim_cur)
         return ReportRoom::None;
-    if (::fallocate(::fileno(file), FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(size)) == 0) return ReportRoom::Reserved;
+    if (::fallocate(::fileno(file.get()), FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(size)) == 0) return ReportRoom::Reserved;
     return errno == EOPNOTSUPP || errno == ENOSYS ? ReportRoom::Unknown : ReportRoom::None;
 }
 
@@ -173,9 +174,10 @@ std::optional<std::uint64_t> freeSpaceAt(const char* path) {
     return static_cast<std::uint64_t>(space.f_bavail) * space.f_frsize;
 }
 
-bool closeReportInPlace(std::FILE* file, std::uint64_t length) {
+bool closeReportInPlace(ReportStream file, std::uint64_t length) {
     // What is left of a longer old report (blanks by now) is cut off where
     // the new one ends.
-    const bool done = std::fflush(file) == 0 && ::ftruncate(::fileno(file), static_cast<off_t>(length)) == 0;
-    return std::fclose(file) == 0 && done;
+    const bool done =
+        std::fflush(file.get()) == 0 && ::ftruncate(::fileno(file.get()), static_cast<off_t>(length)) == 0;
+    return file.close() && done;
 }

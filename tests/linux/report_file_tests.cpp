@@ -33,6 +33,8 @@
 #include "no_hang.h"
 #include "on_disk.h"
 #include "program_run.h"
+#include "report_file.h"
+#include "styled_text.h"
 #include "sysfs_namespace.h"
 
 namespace fs = std::filesystem;

@@ -1,0 +1,15 @@
+// Which video nodes capture, asked in the way that wakes no camera.
+#pragma once
+
+#include <vector>
+
+#include "kernel_queries.h"
+#include "media_graph.h"
+#include "sysfs_reading.h"
+#include "usb_place.h"
+
+// Whether the node captures, and is neither an output, memory-to-memory nor
+// metadata node. `device` is what sysfs and /dev tell of it, `node` where it
+// sits, `graphs` the machine's media graphs.
+bool captures(const KernelDevice& device, const VideoNode& node, const std::vector<MediaTopology>& graphs,
+              const DeviceQueries& queries);

@@ -1,0 +1,57 @@
+// Owners of the Windows resources the program holds: a kernel HANDLE, a COM
+// interface, a CoTaskMemAlloc'd text and a VARIANT.
+#pragma once
+
+#include <windows.h>
+#include <objbase.h>
+#include <oleauto.h>
+
+#include "unique_resource.h"
+
+// A HANDLE of CreateFile and its kin, whose "none" is INVALID_HANDLE_VALUE.
+struct HandleTraits {
+    using Value = HANDLE;
+    static Value none() { return INVALID_HANDLE_VALUE; }
+    static void close(Value handle) { (void)CloseHandle(handle); }
+};
+using UniqueHandle = UniqueResource<HandleTraits>;
+
+// A COM interface pointer, let go with IUnknown::Release.
+template <typename Interface>
+struct ComTraits {
+    using Value = Interface*;
+    static constexpr Value none() { return nullptr; }
+    static void close(Value object) { object->Release(); }
+};
+template <typename Interface>
+class ComPtr : public UniqueResource<ComTraits<Interface>> {
+public:
+    using UniqueResource<ComTraits<Interface>>::UniqueResource;
+    Interface* operator->() const { return this->get(); }
+    // For the calls that take a void** (CoCreateInstance, BindToStorage).
+    void** putVoid() { return reinterpret_cast<void**>(this->put()); }
+};
+
+// A text the callee allocated with CoTaskMemAlloc (a display name).
+struct CoTaskMemTraits {
+    using Value = wchar_t*;
+    static constexpr Value none() { return nullptr; }
+    static void close(Value text) { CoTaskMemFree(text); }
+};
+using CoTaskMemText = UniqueResource<CoTaskMemTraits>;
+
+// A VARIANT: a value rather than a handle, initialised when made
+// (VariantInit) and cleared when it goes.
+class Variant {
+public:
+    Variant() { VariantInit(&value_); }
+    Variant(const Variant&) = delete;
+    Variant& operator=(const Variant&) = delete;
+    ~Variant() { (void)VariantClear(&value_); }
+
+    VARIANT* get() { return &value_; }
+    const VARIANT* get() const { return &value_; }
+
+private:
+    VARIANT value_;
+};

@@ -1,0 +1,74 @@
+// The report file's platform steps (linux/ and windows/); the order they are
+// taken in, and what a failure leaves behind, is decided once, in
+// report_file.cpp.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "report_stream.h"
+
+// Whether a FIFO stands under `path`: someone waiting to read the report
+// as a stream. Never, where FIFOs do not live in the file system.
+bool isReportStream(const char* path);
+
+// That FIFO, opened for binary output without waiting for a reader; none
+// when nobody reads it (or it is no FIFO any more).
+ReportStream openReportStream(const char* path);
+
+// The characters that end a directory in a path ("/", or "\\/" on Windows).
+extern const char kPathSeparators[];
+
+// A new, empty file in the directory of `prefix`, open for binary output,
+// made as any new file there is made (the directory's rules decide who may
+// read it). Where the platform can, it has no name yet, so that a run killed
+// while writing it leaves nothing behind, and `created` is left empty;
+// elsewhere its name is `prefix` and a few characters of the platform's
+// choosing that nothing stood under (created exclusively, never through a
+// link), and goes to `created`. None when no file can be made there.
+ReportStream createReportSibling(const std::string& prefix, std::string& created);
+
+// Gives the file made by createReportSibling, once all of it has been
+// written, a name as that function would have (`prefix` and a few
+// characters), into `created`; a file that has its name already keeps it.
+// False when no name can be given.
+bool nameReportSibling(ReportStream& file, const std::string& prefix, std::string& created);
+
+// Gives `replacement` what a regular file under `path` had that the platform
+// keeps beside the bytes (its permission bits; as root, its owner and group
+// too), as far as the file system allows: a refused change keeps the file as
+// it was made. Nothing where no regular file stands under `path`.
+void takeOverReportPermissions(const char* path, ReportStream& replacement);
+
+// Puts the file `from` in the place of `to` in one step, whatever stood
+// there (a file, a link, which is never followed): a reader sees the old or
+// the new file, each whole. False when it cannot be done (`to` held open on
+// Windows, a directory in its place).
+bool replaceReportFile(const std::string& from, const char* to);
+
+// Removes the name `path` (a link itself, never what it points to); quietly
+// does nothing where it cannot.
+void removeReportFile(const char* path);
+
+// The regular file that already stands under `path`, open for binary output
+// at its start with shared access, never through a link, nothing in it
+// changed yet, with its size in `size`: for a directory where no new file
+// can be made. None when there is none, or when the file has other names too
+// (a hard link kept as a copy elsewhere), which writing in place would change.
+ReportStream openReportInPlace(const char* path, std::uint64_t& size);
+
+// Whether `size` bytes fit in the file opened in place, without changing
+// what it holds: reserved (no write of them can run out of room), none (a
+// full disk, a quota, a limit on the file size), or unknown where the file
+// system has no way to reserve room.
+enum class ReportRoom { Reserved, None, Unknown };
+ReportRoom reserveReportRoom(ReportStream& file, std::uint64_t size);
+
+// The bytes free to this user on the file system that holds `path`, where
+// the platform tells.
+std::optional<std::uint64_t> freeSpaceAt(const char* path);
+
+// Ends the file written in place after its first `length` bytes, and closes
+// it; false if that or any write before it failed.
+bool closeReportInPlace(ReportStream file, std::uint64_t length);
