@@ -44,6 +44,8 @@ namespace {
 // The system call at which the run is stopped, as a kill at that very moment
 // would stop it; none while empty.
 std::string killedAt;
+// Whether every link fails as where neither a privilege nor /proc helps.
+bool linksRefused = false;
 
 void killHereIf(const char* call) {
     if (killedAt == call) ::raise(SIGKILL);
@@ -59,6 +61,10 @@ extern "C" int ftruncate(int fd, off_t length) noexcept {
 
 extern "C" int linkat(int fromDirectory, const char* from, int toDirectory, const char* to, int flags) noexcept {
     killHereIf("linkat");
+    if (linksRefused) {
+        errno = ENOENT;
+        return -1;
+    }
     return static_cast<int>(::syscall(SYS_linkat, fromDirectory, from, toDirectory, to, flags));
 }
 
@@ -386,6 +392,16 @@ TEST_F(ReportPlace, TheDirectoryAndTheOldReportHaveTheirSay) {
          becomeNobody, kNotWritten, old, 0666, me},
         {"a directory closed to writing, the run killed between the write in place and the cut: JSON and blanks",
          [&] { return closedDirectory(longOld); }, killedAtCall("ftruncate", true), kKilled, freshOverLongOld, 0666, me},
+        {"no link can be made to the nameless report (no /proc and no privilege): it is copied to a name whole",
+         [&] {
+             write(report(), old, fs::perms(0640));
+             return std::string();
+         },
+         [] {
+             linksRefused = true;
+             return std::string();
+         },
+         kWritten, fresh, 0640, me},
         {"the run killed before its new report has a name: nothing is left beside the old report",
          [&] {
              write(report(), old, fs::perms(0644));

@@ -3,6 +3,7 @@
 #include "report_file_steps.h"
 
 #include <fcntl.h>
+#include <sys/sendfile.h>
 #include <sys/random.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -10,7 +11,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
 #include <csignal>
 #include <ctime>
 #include <utility>
@@ -90,45 +90,86 @@ std::string uniqueEnding() {
 
 }  // namespace
 
+namespace {
+
+// A new file `prefix` and six letters that nothing stood under (created
+// exclusively, never through a link), with its name in `created`.
+FileDescriptor createNamed(const std::string& prefix, std::string& created, mode_t mode) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string name = prefix + uniqueEnding();
+        FileDescriptor fd(::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
+        if (fd) {
+            created = name;
+            return fd;
+        }
+        if (errno != EEXIST) break;
+    }
+    return FileDescriptor();
+}
+
+// A name for the nameless file `fd`: by the file itself where the kernel
+// lets this process (a privilege, or on newer kernels the file's own
+// opener), else through /proc. False, with errno, where neither can.
+bool link(int fd, const std::string& name) {
+    if (::linkat(fd, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0) return true;
+    if (errno == EEXIST) return false;
+    return ::linkat(AT_FDCWD, ("/proc/self/fd/" + std::to_string(fd)).c_str(), AT_FDCWD, name.c_str(),
+                    AT_SYMLINK_FOLLOW) == 0;
+}
+
+// Where no link can be made (a root without /proc), the whole nameless file
+// is copied to a named one, with the same bits and owner.
+bool copyToNamed(int from, const std::string& prefix, std::string& created) {
+    struct stat made {};
+    if (::fstat(from, &made) != 0) return false;
+    std::string name;
+    FileDescriptor to = createNamed(prefix, name, made.st_mode & 0777);
+    if (!to) return false;
+    (void)::fchown(to.get(), made.st_uid, made.st_gid);
+    bool copied = ::fchmod(to.get(), made.st_mode & 0777) == 0 || errno == EPERM;
+    off_t offset = 0;
+    while (copied && offset < made.st_size) {
+        const ssize_t sent = ::sendfile(to.get(), from, &offset, static_cast<std::size_t>(made.st_size - offset));
+        copied = sent > 0 || (sent < 0 && errno == EINTR);
+    }
+    copied = ::close(to.release()) == 0 && copied;
+    if (!copied) {
+        (void)::unlink(name.c_str());
+        return false;
+    }
+    created = name;
+    return true;
+}
+
+}  // namespace
+
 ReportStream createReportSibling(const std::string& prefix, std::string& created) {
     // Made as any new file is: the umask, or the directory's default ACL,
     // decides who may read it, and no chmod is needed (which a file system
     // showing every file as one owner refuses).
     const std::size_t slash = prefix.find_last_of('/');
     const std::string directory = slash == std::string::npos ? "." : prefix.substr(0, slash + 1);
-    FileDescriptor nameless(::open(directory.c_str(), O_WRONLY | O_TMPFILE | O_CLOEXEC, 0666));
+    // Readable too, so that where no link can be made it can be copied.
+    FileDescriptor nameless(::open(directory.c_str(), O_RDWR | O_TMPFILE | O_CLOEXEC, 0666));
     if (nameless) {
-        // It can be named only through /proc (linkat with AT_EMPTY_PATH
-        // needs a privilege); without /proc it is made under a name instead.
-        char target[PATH_MAX];
-        if (::readlink(("/proc/self/fd/" + std::to_string(nameless.get())).c_str(), target, sizeof target) > 0) {
-            created.clear();
-            return streamOf(std::move(nameless));
-        }
+        created.clear();
+        return streamOf(std::move(nameless));
     }
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string name = prefix + uniqueEnding();
-        // O_EXCL: a name something stands under, a link included, is never used.
-        FileDescriptor fd(::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
-        if (fd) {
-            created = name;
-            return streamOf(std::move(fd));
-        }
-        if (errno != EEXIST) return ReportStream();
-    }
-    return ReportStream();
+    // A file system that cannot make a nameless file makes a named one.
+    return streamOf(createNamed(prefix, created, 0666));
 }
 
 bool nameReportSibling(ReportStream& file, const std::string& prefix, std::string& created) {
     if (!created.empty()) return true;
-    const std::string self = "/proc/self/fd/" + std::to_string(::fileno(file.get()));
+    const int fd = ::fileno(file.get());
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string name = prefix + uniqueEnding();
         // A link never replaces what stands under its name.
-        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+        if (link(fd, name)) {
             created = name;
             return true;
         }
+        if (errno == ENOENT) return copyToNamed(fd, prefix, created);
         if (errno != EEXIST) return false;
     }
     return false;
