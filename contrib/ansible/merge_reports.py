@@ -142,7 +142,8 @@ def replace_file(path, data, taken=None):
             out.write(data)
         os.chmod(made, 0o644)
         if taken:
-            os.utime(made, (stamp(taken), stamp(taken)))
+            when = stamp(taken)
+            os.utime(made, (when, when))
         os.replace(made, path)
     except BaseException:
         os.unlink(made)

@@ -88,10 +88,6 @@ std::string uniqueEnding() {
     return ending;
 }
 
-}  // namespace
-
-namespace {
-
 // A new file `prefix` and six letters that nothing stood under (created
 // exclusively, never through a link), with its name in `created`.
 FileDescriptor createNamed(const std::string& prefix, std::string& created, mode_t mode) {
