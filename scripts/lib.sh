@@ -88,7 +88,32 @@ wine_environment() {
 # wine_prefix <loader>: makes $WINEPREFIX with the loader, with Wine's null
 # display driver chosen, so that no later process of the prefix looks for a
 # display at all.
+#
+# Wine copies every library into a prefix (about 1.3 GB), and the tests make
+# several; so the first is made once as a template (build/wine-templates,
+# one for each Wine and each set of its architectures present) and each
+# prefix is that template: its libraries, which Wine only writes when it
+# updates a prefix to a new version, hard links; everything Wine may write in
+# place (registry, ini files, the update stamp) a copy of its own. Wine links
+# the user's folders (Desktop, Documents...) to $HOME; the template's link to
+# a folder in the build folder instead, so that nothing under a prefix leads
+# out of the build folder.
 wine_prefix() {
-  "$1" wineboot --init >/dev/null 2>&1 &&
-    "$1" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+  local loader=$1 key template
+  key=$({ "$loader" --version; ls -d /usr/lib/*/wine/*-unix /usr/lib/*/wine/*-windows; } 2>/dev/null | sha256sum | cut -c1-16)
+  template="$repo_root/build/wine-templates/$key"
+  if [ ! -f "$template/system.reg" ]; then
+    local making="$template.$$"
+    rm -rf "$making" && mkdir -p "$repo_root/build/wine-home" "$(dirname "$template")" || return
+    HOME="$repo_root/build/wine-home" WINEPREFIX="$making" "$loader" wineboot --init >/dev/null 2>&1 &&
+      WINEPREFIX="$making" "$loader" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1 &&
+      WINEPREFIX="$making" "$(dirname "$loader")/wineserver" -w || { rm -rf "$making"; return 1; }
+    # Another test may have made it meanwhile: either is the same prefix.
+    mv -T "$making" "$template" 2>/dev/null || rm -rf "$making"
+  fi
+  rm -rf "$WINEPREFIX" && mkdir -p "$(dirname "$WINEPREFIX")" &&
+    cp -a --link "$template" "$WINEPREFIX" || return
+  (cd "$template" && find . -type f ! \( -iname '*.dll' -o -iname '*.exe' -o -iname '*.drv' -o -iname '*.sys' \
+    -o -iname '*.nls' -o -iname '*.acm' -o -iname '*.cpl' -o -iname '*.ocx' -o -iname '*.vxd' -o -iname '*.tlb' \
+    -o -iname '*.ds' -o -iname '*.manifest' \) -exec cp -p --remove-destination -t "$WINEPREFIX" --parents {} +)
 }

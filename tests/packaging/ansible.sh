@@ -15,7 +15,7 @@
 #   ansible.sh <Linux program> <work directory>
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-program=$(realpath "$1")
+program=$(realpath -e "$1") || exit 1
 work=$(realpath -m "$2")
 source "$here/../support/checks.sh"
 

@@ -6,8 +6,8 @@
 # removal leaves no file behind.
 #   deb.sh <camera-info.deb> <release program> <work directory>
 set -uo pipefail
-deb=$(realpath "$1")
-program=$(realpath "$2")
+deb=$(realpath -e "$1") || exit 1
+program=$(realpath -e "$2") || exit 1
 work=$(realpath -m "$3")
 source "$(dirname "$0")/../support/checks.sh"
 

@@ -9,9 +9,9 @@
 #   rpm.sh <camera-info.rpm> <release program> <manual page> <work directory>
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-package=$(realpath "$1")
-program=$(realpath "$2")
-manpage=$(realpath "$3")
+package=$(realpath -e "$1") || exit 1
+program=$(realpath -e "$2") || exit 1
+manpage=$(realpath -e "$3") || exit 1
 work=$(realpath -m "$4")
 source "$here/../support/checks.sh"
 [ "$(id -u)" = 0 ] || { echo "installing an RPM, even into a root of its own, needs root (rpm gives files to root)"; exit 77; }

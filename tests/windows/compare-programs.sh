@@ -4,8 +4,8 @@
 # the same. Run where 32-bit Wine can start (scripts/wine32 --around).
 #   compare-programs.sh <32-bit camera-info.exe> <64-bit camera-info.exe> <work directory>
 set -uo pipefail
-exe32=$(realpath "$1")
-exe64=$(realpath "$2")
+exe32=$(realpath -e "$1") || exit 1
+exe64=$(realpath -e "$2") || exit 1
 work=$(realpath -m "$3")
 wine32=/usr/lib/wine/wine
 wine64=/usr/lib/wine/wine64

@@ -8,8 +8,8 @@
 # prefix (scripts/wine64 unless set; scripts/wine32 makes a 64-bit prefix, in
 # which the 32-bit program runs as on 64-bit Windows).
 set -uo pipefail
-exe=$(realpath "$1")
-probe=$(realpath "$2")
+exe=$(realpath -e "$1") || exit 1
+probe=$(realpath -e "$2") || exit 1
 work=$(realpath -m "$3")
 wine=${WINE:-$(dirname "$0")/../../scripts/wine64}
 export WINEPREFIX="$work/prefix"

@@ -12,8 +12,8 @@
 #   msi.sh <camera-info-x86.msi> <camera-info-x64.msi> <work directory>
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-msi=$(realpath "$1")
-msi64=$(realpath "$2")
+msi=$(realpath -e "$1") || exit 1
+msi64=$(realpath -e "$2") || exit 1
 work=$(realpath -m "$3")
 wine32=/usr/lib/wine/wine
 wine64=/usr/lib/wine/wine64
