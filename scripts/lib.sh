@@ -111,8 +111,9 @@ wine_prefix() {
     # Another test may have made it meanwhile: either is the same prefix.
     mv -T "$making" "$template" 2>/dev/null || rm -rf "$making"
   fi
-  rm -rf "$WINEPREFIX" && mkdir -p "$(dirname "$WINEPREFIX")" &&
-    cp -a --link "$template" "$WINEPREFIX" || return
+  rm -rf "$WINEPREFIX" && mkdir -p "$(dirname "$WINEPREFIX")" || return
+  # A prefix on another file system than the build folder gets whole copies.
+  cp -a --link "$template" "$WINEPREFIX" 2>/dev/null || { rm -rf "$WINEPREFIX" && cp -a "$template" "$WINEPREFIX"; } || return
   (cd "$template" && find . -type f ! \( -iname '*.dll' -o -iname '*.exe' -o -iname '*.drv' -o -iname '*.sys' \
     -o -iname '*.nls' -o -iname '*.acm' -o -iname '*.cpl' -o -iname '*.ocx' -o -iname '*.vxd' -o -iname '*.tlb' \
     -o -iname '*.ds' -o -iname '*.manifest' \) -exec cp -p --remove-destination -t "$WINEPREFIX" --parents {} +)
