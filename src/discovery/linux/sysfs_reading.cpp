@@ -12,7 +12,6 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
 
 namespace {
 
@@ -161,9 +160,19 @@ bool isAbsent(const std::string& path) {
     return ::lstat(path.c_str(), &seen) != 0 && errno == ENOENT;
 }
 
+namespace {
+
+struct DirectoryListingTraits {
+    using Value = DIR*;
+    static constexpr Value none() { return nullptr; }
+    static void close(Value listing) { (void)::closedir(listing); }
+};
+
+}  // namespace
+
 std::vector<std::string> namesIn(const std::string& directory) {
     std::vector<std::string> names;
-    const std::unique_ptr<DIR, int (*)(DIR*)> listing(::opendir(directory.c_str()), ::closedir);
+    const UniqueResource<DirectoryListingTraits> listing(::opendir(directory.c_str()));
     if (listing) {
         while (const dirent* item = ::readdir(listing.get())) names.emplace_back(item->d_name);
     }

@@ -88,19 +88,31 @@ std::string uniqueEnding() {
     return ending;
 }
 
+// Calls `make` with `prefix` and six letters until it makes something under
+// that name (the name then in `created`), or fails for another reason than
+// that something stands there already (false, with errno).
+template <typename Make>
+bool underFreshName(const std::string& prefix, std::string& created, Make make) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = prefix + uniqueEnding();
+        if (make(name)) {
+            created = std::move(name);
+            return true;
+        }
+        if (errno != EEXIST) return false;
+    }
+    return false;
+}
+
 // A new file `prefix` and six letters that nothing stood under (created
 // exclusively, never through a link), with its name in `created`.
 FileDescriptor createNamed(const std::string& prefix, std::string& created, mode_t mode) {
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string name = prefix + uniqueEnding();
-        FileDescriptor fd(::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
-        if (fd) {
-            created = name;
-            return fd;
-        }
-        if (errno != EEXIST) break;
-    }
-    return FileDescriptor();
+    FileDescriptor fd;
+    underFreshName(prefix, created, [&](const std::string& name) {
+        fd.reset(::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
+        return static_cast<bool>(fd);
+    });
+    return fd;
 }
 
 // A name for the nameless file `fd`: by the file itself where the kernel
@@ -158,17 +170,9 @@ ReportStream createReportSibling(const std::string& prefix, std::string& created
 bool nameReportSibling(ReportStream& file, const std::string& prefix, std::string& created) {
     if (!created.empty()) return true;
     const int fd = ::fileno(file.get());
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string name = prefix + uniqueEnding();
-        // A link never replaces what stands under its name.
-        if (link(fd, name)) {
-            created = name;
-            return true;
-        }
-        if (errno == ENOENT) return copyToNamed(fd, prefix, created);
-        if (errno != EEXIST) return false;
-    }
-    return false;
+    // A link never replaces what stands under its name.
+    if (underFreshName(prefix, created, [fd](const std::string& name) { return link(fd, name); })) return true;
+    return errno == ENOENT && copyToNamed(fd, prefix, created);
 }
 
 void takeOverReportPermissions(const char* path, ReportStream& replacement) {
