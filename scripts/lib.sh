@@ -26,6 +26,15 @@ need_packages() {
 
 host_build_packages=(cmake make g++ libjsoncpp-dev pkg-config)
 
+# package_version <script> <kind> <version>: stops the script unless the
+# version is one both Debian (a native package's) and RPM take: a digit
+# first, then letters, digits, ".", "+" or "~".
+package_version() {
+  [[ "$3" =~ ^[0-9][A-Za-z0-9.+~]*$ ]] && return 0
+  echo "$1: version '$3' cannot be $2 version (a digit first, then letters, digits, '.', '+' or '~')" >&2
+  exit 1
+}
+
 # Who the packages name as their maintainer: the address the project's own
 # commits are made under.
 project_maintainer="camera-info developers <maintainers@users.noreply.c-seed-0f9ad2fd.example>"

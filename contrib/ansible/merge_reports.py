@@ -29,6 +29,8 @@ import urllib.parse
 MEMBERS = ["name", "pid", "vid"]
 # Longer file names than this (with ".error") do not fit in most file systems.
 NAME_BYTES = 255
+# When a report was taken: UTC, ISO 8601, to the second.
+TIME_FORMAT = "%Y-%m-%dT%H:%M:%SZ"
 TAKEN = re.compile(r"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ\Z")
 
 
@@ -126,11 +128,11 @@ def sent_report(stdout):
 
 
 def now():
-    return datetime.datetime.now(datetime.timezone.utc).strftime("%Y-%m-%dT%H:%M:%SZ")
+    return datetime.datetime.now(datetime.timezone.utc).strftime(TIME_FORMAT)
 
 
 def stamp(taken):
-    return datetime.datetime.strptime(taken, "%Y-%m-%dT%H:%M:%SZ").replace(tzinfo=datetime.timezone.utc).timestamp()
+    return datetime.datetime.strptime(taken, TIME_FORMAT).replace(tzinfo=datetime.timezone.utc).timestamp()
 
 
 def replace_file(path, data, taken=None):
@@ -190,7 +192,7 @@ def kept(base, limit):
     if not found:
         return {"error": "not collected yet"}
     when, ending = max(found)
-    taken = datetime.datetime.fromtimestamp(when, datetime.timezone.utc).strftime("%Y-%m-%dT%H:%M:%SZ")
+    taken = datetime.datetime.fromtimestamp(when, datetime.timezone.utc).strftime(TIME_FORMAT)
     with open(base + ending, "rb") as stored:
         data = stored.read(limit + 1)
     if ending == ".error":
