@@ -46,12 +46,12 @@ entry() {  # entry <product code> <value> [64]
   [ "${3:-}" = 64 ] && wine=$wine64
   "$wine" reg query "$uninstall\\$1" /v "$2" 2>/dev/null | tr -d '\r' | awk -v name="$2" '$1 == name { $1 = ""; $2 = ""; sub(/^ +/, ""); print }'
 }
+windows_path() { "$wine64" winepath -w "$1" 2>/dev/null; }
 msiexec() {  # msiexec <log> <arguments...>: recorded as $work/msiexec
   local log=$1
   shift
-  record "$work/msiexec" "$wine64" msiexec "$@" /qn /l*v "$("$wine64" winepath -w "$log" 2>/dev/null)"
+  record "$work/msiexec" "$wine64" msiexec "$@" /qn /l*v "$(windows_path "$log")"
 }
-windows_path() { "$wine64" winepath -w "$1" 2>/dev/null; }
 
 msiexec "$work/install.log" /i "$(windows_path "$msi")"
 check "install: msiexec /qn succeeds" succeeded "$work/msiexec"
