@@ -2,6 +2,7 @@
 // behind; the platform's steps are in report_file_steps.h.
 #include "report_file.h"
 
+#include <cstdint>
 #include <string>
 #include <utility>
 
@@ -43,11 +44,21 @@ bool writeReportFile(const char* path, const Json::Value& document) {
     const std::string prefix = siblingPrefix(path);
     std::string sibling;
     if (ReportStream file = createReportSibling(prefix, sibling)) {
-        // The new report is for whom the old one was, before a byte is in it.
-        takeOverReportPermissions(path, file);
-        const bool whole = writeStyledText(document, file.get()) && std::fflush(file.get()) == 0 &&
-                           nameReportSibling(file, prefix, sibling);
-        if (!(file.close() && whole)) {
+        // The new report keeps out whom the old one kept out before a byte is
+        // in it; its owner is given only once it has a name, since a file
+        // given away can no longer be named, nor its bits changed, by a root
+        // without CAP_FOWNER.
+        takeOverReportMode(path, file);
+        bool written = writeStyledText(document, file.get()) && std::fflush(file.get()) == 0;
+        const bool named = written && nameReportSibling(file, prefix, sibling);
+        if (named) takeOverReportOwner(path, file);
+        if (!file.close() && named) {
+            // Bytes that never reached the disk: as below.
+            removeReportFile(sibling.c_str());
+            sibling.clear();
+            written = false;
+        }
+        if (!written) {
             // A report that cannot be completed (a full disk, a file size
             // limit) leaves none at all: a missing file says the run could
             // not write, an old one would pass for this run's.
@@ -55,31 +66,38 @@ bool writeReportFile(const char* path, const Json::Value& document) {
             removeReportFile(path);
             return false;
         }
-        if (replaceReportFile(sibling, path)) return true;
-        removeReportFile(sibling.c_str());
+        if (named && replaceReportFile(sibling, path)) return true;
+        // A whole report that could not be named or put in place: the old
+        // one stays, and may yet be written in place.
+        if (!sibling.empty()) removeReportFile(sibling.c_str());
     }
 
     // Where nothing new can be made or put in place (a directory closed to
     // writing, an old report held open on Windows), a report file that can
-    // be written is written in place, once there is room for all of it: the
-    // old report stays whole where there is not, and is no longer there
-    // where a write fails none the less.
-    std::string text = toStyledText(document);
+    // be written is written in place, but only where one write can do it:
+    // a write of one page is never cut short, while a longer one, stopped or
+    // failing halfway, would leave the new text followed by the old one's
+    // tail. Pages are 4 KiB at the least, on every machine.
+    constexpr std::uint64_t kUncutWrite = 4096;
+    ReportStream file = openReportInPlace(path);
     std::uint64_t oldSize = 0;
-    ReportStream file = openReportInPlace(path, oldSize);
-    if (!file) return false;
-    // The new text goes in first padded with blanks over the whole old one,
-    // and is cut only then: a run stopped between the two leaves JSON
-    // followed by white space, never the new text followed by the old tail.
+    // Held from here to the cut, so that another run in place waits instead
+    // of padding to a length this one is about to change.
+    if (!file || !holdReportInPlace(file, oldSize) || oldSize > kUncutWrite) return false;
+    std::string text = toStyledText(document);
     const std::size_t length = text.size();
-    if (oldSize > length) text.append(static_cast<std::size_t>(oldSize - length), ' ');
+    if (length > kUncutWrite) return false;
+    // The new text goes in padded with blanks over the whole old one, and is
+    // cut only then: a run stopped between the two leaves JSON followed by
+    // white space.
+    if (oldSize > length) text.append(static_cast<std::size_t>(oldSize) - length, ' ');
     // Where the file system cannot reserve room, the free space has to do.
     const ReportRoom room = reserveReportRoom(file, text.size());
     if (room == ReportRoom::None || (room == ReportRoom::Unknown && freeSpaceAt(path).value_or(0) < text.size()))
         return false;
-    const bool written = std::fwrite(text.data(), 1, text.size(), file.get()) == text.size();
-    if (closeReportInPlace(std::move(file), length) && written) return true;
+    // A write that failed changed nothing, so nothing is cut; the old report
+    // still goes where it can, as it would pass for this run's.
+    if (writeReportAtStart(file, text) && closeReportInPlace(std::move(file), length)) return true;
     removeReportFile(path);
     return false;
 }
-

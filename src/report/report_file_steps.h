@@ -26,20 +26,27 @@ extern const char kPathSeparators[];
 // while writing it leaves nothing behind, and `created` is left empty;
 // elsewhere its name is `prefix` and a few characters of the platform's
 // choosing that nothing stood under (created exclusively, never through a
-// link), and goes to `created`. None when no file can be made there.
+// link), and goes to `created`. None when no file can be made there, or
+// where the directory would keep whatever is made in it (append-only: a
+// name given there can be neither replaced nor removed).
 ReportStream createReportSibling(const std::string& prefix, std::string& created);
 
 // Gives the file made by createReportSibling, once all of it has been
 // written, a name as that function would have (`prefix` and a few
 // characters), into `created`; a file that has its name already keeps it.
+// `file` may then be another stream over a named copy of the same bytes.
 // False when no name can be given.
 bool nameReportSibling(ReportStream& file, const std::string& prefix, std::string& created);
 
-// Gives `replacement` what a regular file under `path` had that the platform
-// keeps beside the bytes (its permission bits; as root, its owner and group
-// too), as far as the file system allows: a refused change keeps the file as
-// it was made. Nothing where no regular file stands under `path`.
-void takeOverReportPermissions(const char* path, ReportStream& replacement);
+// Gives `replacement` the permission bits of a regular file under `path`, as
+// far as the file system allows: a refused change keeps the file as it was
+// made. Nothing where no regular file stands under `path`.
+void takeOverReportMode(const char* path, ReportStream& replacement);
+
+// Gives `replacement`, once it has its name, the owner and group of a regular
+// file under `path`, where the platform keeps them beside the bytes and the
+// process may (root): a refused change keeps the file as it was made.
+void takeOverReportOwner(const char* path, ReportStream& replacement);
 
 // Puts the file `from` in the place of `to` in one step, whatever stood
 // there (a file, a link, which is never followed): a reader sees the old or
@@ -52,11 +59,17 @@ bool replaceReportFile(const std::string& from, const char* to);
 void removeReportFile(const char* path);
 
 // The regular file that already stands under `path`, open for binary output
-// at its start with shared access, never through a link, nothing in it
-// changed yet, with its size in `size`: for a directory where no new file
-// can be made. None when there is none, or when the file has other names too
-// (a hard link kept as a copy elsewhere), which writing in place would change.
-ReportStream openReportInPlace(const char* path, std::uint64_t& size);
+// with shared access, never through a link, nothing in it changed yet: for a
+// directory where no new file can be made. None when there is none, or when
+// the file has other names too (a hard link kept as a copy elsewhere), which
+// writing in place would change.
+ReportStream openReportInPlace(const char* path);
+
+// Waits a moment at most until no other run is writing the file opened in
+// place, and keeps others from it until it is closed; its size then in
+// `size`. False where it cannot be held (another run that does not let go, a
+// file system without locks).
+bool holdReportInPlace(ReportStream& file, std::uint64_t& size);
 
 // Whether `size` bytes fit in the file opened in place, without changing
 // what it holds: reserved (no write of them can run out of room), none (a
@@ -69,6 +82,11 @@ ReportRoom reserveReportRoom(ReportStream& file, std::uint64_t size);
 // the platform tells.
 std::optional<std::uint64_t> freeSpaceAt(const char* path);
 
+// Writes `text` over the start of the file opened in place in one call,
+// which a stop cannot cut short where the text fits one page; nothing goes
+// through the stream's buffer. False unless every byte was written.
+bool writeReportAtStart(ReportStream& file, const std::string& text);
+
 // Ends the file written in place after its first `length` bytes, and closes
-// it; false if that or any write before it failed.
+// it; false if that failed.
 bool closeReportInPlace(ReportStream file, std::uint64_t length);

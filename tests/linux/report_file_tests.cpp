@@ -7,6 +7,9 @@
 
 #include <fcntl.h>
 #include <grp.h>
+#include <linux/capability.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -23,6 +26,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <sstream>
 #include <string>
@@ -46,6 +50,13 @@ namespace {
 std::string killedAt;
 // Whether every link fails as where neither a privilege nor /proc helps.
 bool linksRefused = false;
+// Whether a nameless file cannot be linked by itself, as before Linux 6.10
+// without CAP_DAC_READ_SEARCH.
+bool emptyPathRefused = false;
+// Whether a write at a given place fails as a failing disk's does.
+bool writesFail = false;
+// Whether the cut waits a while first, as a run slowed at that moment.
+bool slowCut = false;
 
 void killHereIf(const char* call) {
     if (killedAt == call) ::raise(SIGKILL);
@@ -53,19 +64,29 @@ void killHereIf(const char* call) {
 
 }  // namespace
 
-// This executable's own ftruncate and linkat, the report's included, come here.
+// This executable's own ftruncate, linkat and pwrite, the report's included, come here.
 extern "C" int ftruncate(int fd, off_t length) noexcept {
     killHereIf("ftruncate");
+    if (slowCut) std::this_thread::sleep_for(std::chrono::milliseconds(300));
     return static_cast<int>(::syscall(SYS_ftruncate, fd, length));
 }
 
 extern "C" int linkat(int fromDirectory, const char* from, int toDirectory, const char* to, int flags) noexcept {
     killHereIf("linkat");
-    if (linksRefused) {
+    if (linksRefused || (emptyPathRefused && (flags & AT_EMPTY_PATH) != 0)) {
         errno = ENOENT;
         return -1;
     }
     return static_cast<int>(::syscall(SYS_linkat, fromDirectory, from, toDirectory, to, flags));
+}
+
+extern "C" ssize_t pwrite(int fd, const void* bytes, std::size_t size, off_t offset) noexcept {
+    killHereIf("pwrite");
+    if (writesFail) {
+        errno = EIO;
+        return -1;
+    }
+    return static_cast<ssize_t>(::syscall(SYS_pwrite64, fd, bytes, size, offset));
 }
 
 namespace {
@@ -73,6 +94,11 @@ namespace {
 // More than a pipe holds, so that a writer to a FIFO must wait for its reader.
 Json::Value bigReport(char16_t letter = u'A') {
     CameraList cameras(20000, CameraInfo{std::u16string(1, letter) + u" camera with a name", u"046d", u"0825"});
+    return buildCameraReport(cameras, static_cast<std::int32_t>(cameras.size()));
+}
+
+Json::Value manyCameras(std::size_t count, const char16_t* name) {
+    const CameraList cameras(count, CameraInfo{name, u"046d", u"0825"});
     return buildCameraReport(cameras, static_cast<std::int32_t>(cameras.size()));
 }
 
@@ -217,7 +243,7 @@ TEST_F(ReportPlace, AReportThatCannotBeCompletedLeavesNone) {
 
 TEST_F(ReportPlace, ADirectoryClosedToWritingGetsTheReportInPlaceNeverThroughALink) {
     const Json::Value document = smallReport();
-    write(report(), std::string(10000, '#'), fs::perms(0666));
+    write(report(), std::string(3000, '#'), fs::perms(0666));
     const fs::path linked = root() / "linked";
     fs::create_directories(linked);
     write(outside() / "precious", "precious", fs::perms(0666));
@@ -265,6 +291,36 @@ std::string aclGivingOthersNothing() {
     return acl;
 }
 
+// Root's effective capabilities less `dropped` (CAP_ numbers); the permitted
+// ones stay, so that restoreCapabilities() can raise them again.
+std::string dropCapabilities(std::initializer_list<int> dropped) {
+    if (::geteuid() != 0) return "not root";
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[2] = {};
+    if (::syscall(SYS_capget, &header, data) != 0) return "cannot read the capabilities";
+    for (const int cap : dropped) data[cap / 32].effective &= ~(1u << (cap % 32));
+    if (::syscall(SYS_capset, &header, data) != 0) return "cannot drop capabilities";
+    return "";
+}
+
+void restoreCapabilities() {
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[2] = {};
+    if (::syscall(SYS_capget, &header, data) != 0) return;
+    for (__user_cap_data_struct& set : data) set.effective = set.permitted;
+    (void)::syscall(SYS_capset, &header, data);
+}
+
+// Sets a directory's inode flags (FS_APPEND_FL); why not, or "".
+std::string setInodeFlags(const fs::path& path, int flags) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return std::strerror(errno);
+    const int status = ::ioctl(fd, FS_IOC_SETFLAGS, &flags);
+    const int error = errno;
+    ::close(fd);
+    return status == 0 ? "" : std::string("cannot set its flags: ") + std::strerror(error);
+}
+
 std::string becomeNobody() {
     if (::geteuid() != 0) return "";
     if (::setgroups(0, nullptr) != 0 || ::setresgid(65534, 65534, 65534) != 0 || ::setresuid(65534, 65534, 65534) != 0)
@@ -284,6 +340,8 @@ TEST_F(ReportPlace, TheDirectoryAndTheOldReportHaveTheirSay) {
     // An old report longer than the new one, as one of many cameras.
     const std::string longOld = toStyledText(bigReport()).substr(0, 822);
     const std::string freshOverLongOld = fresh + std::string(longOld.size() - fresh.size(), ' ');
+    // Longer than one write that nothing cuts short.
+    const std::string manyOld = toStyledText(manyCameras(300, u"A camera of the old report"));
     const uid_t me = ::geteuid();
     const fs::path source = root() / "source", seen = root() / "seen";
     // A bindfs mount over `source` at the report's directory, in a mount
@@ -411,6 +469,42 @@ TEST_F(ReportPlace, TheDirectoryAndTheOldReportHaveTheirSay) {
              return std::string();
          },
          killedAtCall("linkat", false), kKilled, old, 0644, me},
+        {"a directory closed to writing over an old report of 300 cameras, more than one write covers: left whole",
+         [&] { return closedDirectory(manyOld); }, becomeNobody, kNotWritten, manyOld, 0666, me},
+        {"a directory closed to writing, the write in place failing (EIO): the old report stays whole",
+         [&] { return closedDirectory(longOld); },
+         [] {
+             writesFail = true;
+             return becomeNobody();
+         },
+         kNotWritten, longOld, 0666, me},
+        {"a directory closed to writing, the run killed at the write in place: the old report stays whole",
+         [&] { return closedDirectory(longOld); }, killedAtCall("pwrite", true), kKilled, longOld, 0666, me},
+        {"as root without CAP_FOWNER, an old report made 0600 and given to nobody: its bits and owner carry over",
+         [&] {
+             write(report(), old, fs::perms(0600));
+             if (me != 0 || ::chown(report().c_str(), 65534, 65534) != 0) return std::string("not root");
+             return std::string();
+         },
+         [] { return dropCapabilities({CAP_FOWNER}); }, kWritten, fresh, 0600, 65534},
+        {"the same without CAP_DAC_OVERRIDE and CAP_DAC_READ_SEARCH too, where a nameless file cannot be linked by "
+         "itself (Linux before 6.10): still named, given away only then",
+         [&] {
+             write(report(), old, fs::perms(0600));
+             if (me != 0 || ::chown(report().c_str(), 65534, 65534) != 0) return std::string("not root");
+             return std::string();
+         },
+         [] {
+             emptyPathRefused = true;
+             return dropCapabilities({CAP_FOWNER, CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH});
+         },
+         kWritten, fresh, 0600, 65534},
+        {"an append-only directory (chattr +a), where nothing made can be removed again: written in place",
+         [&] {
+             write(report(), old, fs::perms(0644));
+             return setInodeFlags(dir(), FS_APPEND_FL);
+         },
+         [] { return std::string(); }, kWritten, fresh, 0644, me},
     };
     // What stands under the name and beside it, as this process sees it.
     const auto record = [&] {
@@ -443,6 +537,7 @@ TEST_F(ReportPlace, TheDirectoryAndTheOldReportHaveTheirSay) {
                     return 77;
                 }
                 const bool written = writeReportFile(report().c_str(), document);
+                restoreCapabilities();
                 const rlimit unlimited{RLIM_INFINITY, RLIM_INFINITY};
                 ::setrlimit(RLIMIT_FSIZE, &unlimited);
                 record();
@@ -453,6 +548,7 @@ TEST_F(ReportPlace, TheDirectoryAndTheOldReportHaveTheirSay) {
             // A child killed on its way records nothing: its directory is as it left it.
             if (result == kKilled) record();
         }
+        (void)setInodeFlags(dir(), 0);
         fs::permissions(dir(), fs::perms(0755));
         if (!notHere.empty() || result == 77) {
             skipped += std::string(skipped.empty() ? "" : "; ") + row.what + ": " + (notHere.empty() ? why : notHere);
@@ -469,6 +565,73 @@ TEST_F(ReportPlace, TheDirectoryAndTheOldReportHaveTheirSay) {
         EXPECT_EQ(slurp(seen / "names"), row.left) << "nothing else is left beside it";
     }
     if (!skipped.empty()) GTEST_SKIP() << "rows not run here: " << skipped;
+}
+
+// Two runs in place at once: the first slowed before its cut, the second
+// started meanwhile. Every read sees one whole report (blanks after it
+// allowed), and the end is one of the two.
+TEST_F(ReportPlace, RunsInPlaceAtTheSameTimeWaitForEachOther) {
+    const std::string textA = toStyledText(manyCameras(20, u"Camera A")), textB = toStyledText(smallReport());
+    write(report(), "null\n", fs::perms(0666));
+    fs::permissions(root(), fs::perms(0755));
+    fs::permissions(dir(), fs::perms(0555));
+    const auto run = [&](const Json::Value& document, bool slowed) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            slowCut = slowed;
+            ::_exit(becomeNobody().empty() && ::access(dir().c_str(), X_OK) == 0 &&
+                            writeReportFile(report().c_str(), document)
+                        ? 0
+                        : 1);
+        }
+        return child;
+    };
+    const auto whole = [&](const std::string& seen) {
+        const std::size_t end = seen.find_last_not_of(' ') + 1;
+        return seen.substr(0, end) == textA || seen.substr(0, end) == textB || seen == "null\n";
+    };
+    const pid_t a = run(manyCameras(20, u"Camera A"), true);
+    ASSERT_GT(a, 0);
+    std::string seen;
+    for (int i = 0; i < 5000 && (seen = slurp(report())).compare(0, textA.size(), textA) != 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    const pid_t b = run(smallReport(), false);
+    ASSERT_GT(b, 0);
+    int mixed = 0, reads = 0;
+    for (bool running = true; running; ++reads) {
+        running = ::waitpid(a, nullptr, WNOHANG) == 0;
+        running = ::waitpid(b, nullptr, WNOHANG) == 0 || running;
+        if (!whole(slurp(report()))) ++mixed;
+    }
+    fs::permissions(dir(), fs::perms(0755));
+    EXPECT_EQ(mixed, 0) << "of " << reads << " reads";
+    seen = slurp(report());
+    EXPECT_TRUE(seen == textA || seen == textB) << seen;
+}
+
+// An old report far larger than memory (sparse, so no disk is used) in a
+// directory closed to writing: it is left as it is, and nothing of its size
+// is ever held.
+TEST_F(ReportPlace, AnOldReportOfAnySizeIsNeverHeldInMemory) {
+    write(report(), "null\n", fs::perms(0666));
+    constexpr std::uintmax_t kHuge = std::uintmax_t{64} << 30;
+    std::error_code error;
+    fs::resize_file(report(), kHuge, error);
+    if (error) GTEST_SKIP() << "no sparse file of 64 GiB here: " << error.message();
+    fs::permissions(root(), fs::perms(0755));
+    fs::permissions(dir(), fs::perms(0555));
+    const int result = runInChild([&] {
+        if (!becomeNobody().empty() || ::access(dir().c_str(), X_OK) != 0) return 77;
+        return writeReportFile(report().c_str(), smallReport()) ? 1 : 0;
+    });
+    fs::permissions(dir(), fs::perms(0755));
+    if (result == 77) GTEST_SKIP() << "nobody cannot reach the test's directory here";
+    EXPECT_EQ(result, 0) << "ended with " << result;
+    EXPECT_EQ(fs::file_size(report()), kHuge);
+    std::ifstream in(report(), std::ios::binary);
+    char start[5] = {};
+    in.read(start, sizeof start);
+    EXPECT_EQ(std::string(start, sizeof start), "null\n");
 }
 
 // A stream whose first write fails and whose later ones succeed, as a disk

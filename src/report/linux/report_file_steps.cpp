@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <csignal>
 #include <ctime>
+#include <string>
 #include <utility>
 
 #include "file_descriptor.h"
@@ -126,27 +127,26 @@ bool link(int fd, const std::string& name) {
 }
 
 // Where no link can be made (a root without /proc), the whole nameless file
-// is copied to a named one, with the same bits and owner.
-bool copyToNamed(int from, const std::string& prefix, std::string& created) {
+// is copied to a named one with the same bits: that copy, still open.
+FileDescriptor copyToNamed(int from, const std::string& prefix, std::string& created) {
     struct stat made {};
-    if (::fstat(from, &made) != 0) return false;
+    if (::fstat(from, &made) != 0) return FileDescriptor();
     std::string name;
     FileDescriptor to = createNamed(prefix, name, made.st_mode & 0777);
-    if (!to) return false;
-    (void)::fchown(to.get(), made.st_uid, made.st_gid);
+    if (!to) return to;
     bool copied = ::fchmod(to.get(), made.st_mode & 0777) == 0 || errno == EPERM;
     off_t offset = 0;
     while (copied && offset < made.st_size) {
         const ssize_t sent = ::sendfile(to.get(), from, &offset, static_cast<std::size_t>(made.st_size - offset));
         copied = sent > 0 || (sent < 0 && errno == EINTR);
     }
-    copied = ::close(to.release()) == 0 && copied;
     if (!copied) {
+        to.reset();
         (void)::unlink(name.c_str());
-        return false;
+        return FileDescriptor();
     }
     created = name;
-    return true;
+    return to;
 }
 
 }  // namespace
@@ -157,6 +157,12 @@ ReportStream createReportSibling(const std::string& prefix, std::string& created
     // showing every file as one owner refuses).
     const std::size_t slash = prefix.find_last_of('/');
     const std::string directory = slash == std::string::npos ? "." : prefix.substr(0, slash + 1);
+    // An append-only directory (chattr +a) lets names be made but never
+    // replaced or removed: the new report could not be put in place, nor
+    // taken away again. A look at the directory's flags tells beforehand.
+    struct statx flags {};
+    if (::statx(AT_FDCWD, directory.c_str(), 0, 0, &flags) == 0 && (flags.stx_attributes & STATX_ATTR_APPEND) != 0)
+        return ReportStream();
     // Readable too, so that where no link can be made it can be copied.
     FileDescriptor nameless(::open(directory.c_str(), O_RDWR | O_TMPFILE | O_CLOEXEC, 0666));
     if (nameless) {
@@ -172,30 +178,61 @@ bool nameReportSibling(ReportStream& file, const std::string& prefix, std::strin
     const int fd = ::fileno(file.get());
     // A link never replaces what stands under its name.
     if (underFreshName(prefix, created, [fd](const std::string& name) { return link(fd, name); })) return true;
-    return errno == ENOENT && copyToNamed(fd, prefix, created);
+    if (errno != ENOENT) return false;
+    // The copy takes the nameless file's place; whether its bytes reached
+    // the disk is told when it is closed.
+    FileDescriptor copy = copyToNamed(fd, prefix, created);
+    if (!copy) return false;
+    file = streamOf(std::move(copy));
+    return static_cast<bool>(file);
 }
 
-void takeOverReportPermissions(const char* path, ReportStream& replacement) {
+namespace {
+
+// The regular file under `path`, as a look shows it.
+bool regularFileAt(const char* path, struct stat& seen) { return ::lstat(path, &seen) == 0 && S_ISREG(seen.st_mode); }
+
+}  // namespace
+
+void takeOverReportMode(const char* path, ReportStream& replacement) {
     struct stat old {};
-    if (::lstat(path, &old) != 0 || !S_ISREG(old.st_mode)) return;
-    const int fd = ::fileno(replacement.get());
+    if (regularFileAt(path, old)) (void)::fchmod(::fileno(replacement.get()), old.st_mode & 0777);
+}
+
+void takeOverReportOwner(const char* path, ReportStream& replacement) {
     // Only root may give a file to another owner; failures are the file
     // system's to decide, and keep the file as it was made.
-    if (::geteuid() == 0) (void)::fchown(fd, old.st_uid, old.st_gid);
-    (void)::fchmod(fd, old.st_mode & 0777);
+    struct stat old {};
+    if (::geteuid() == 0 && regularFileAt(path, old)) (void)::fchown(::fileno(replacement.get()), old.st_uid, old.st_gid);
 }
 
 bool replaceReportFile(const std::string& from, const char* to) { return ::rename(from.c_str(), to) == 0; }
 
 void removeReportFile(const char* path) { (void)::unlink(path); }
 
-ReportStream openReportInPlace(const char* path, std::uint64_t& size) {
+ReportStream openReportInPlace(const char* path) {
     // A file with another name too (`ln CameraInfo.txt archive/monday.txt`)
     // would change under that name as well: it is left as it is.
-    return streamOf(openExisting(path, [&size](const struct stat& s) {
-        size = static_cast<std::uint64_t>(s.st_size);
-        return S_ISREG(s.st_mode) && s.st_nlink == 1;
-    }));
+    return streamOf(openExisting(path, [](const struct stat& s) { return S_ISREG(s.st_mode) && s.st_nlink == 1; }));
+}
+
+bool holdReportInPlace(ReportStream& file, std::uint64_t& size) {
+    // A lock of the open file itself, which only other runs ask for: another
+    // run holds it for one write and a cut, so a short wait is enough; one
+    // that does not let go leaves the old report as it is.
+    const int fd = ::fileno(file.get());
+    struct flock whole {};
+    whole.l_type = F_WRLCK;
+    whole.l_whence = SEEK_SET;
+    for (int attempt = 0; ::fcntl(fd, F_OFD_SETLK, &whole) != 0; ++attempt) {
+        if ((errno != EAGAIN && errno != EACCES) || attempt == 300) return false;
+        const timespec pause{0, 10 * 1000 * 1000};
+        ::nanosleep(&pause, nullptr);
+    }
+    struct stat seen {};
+    if (::fstat(fd, &seen) != 0) return false;
+    size = static_cast<std::uint64_t>(seen.st_size);
+    return true;
 }
 
 ReportRoom reserveReportRoom(ReportStream& file, std::uint64_t size) {
@@ -215,10 +252,13 @@ std::optional<std::uint64_t> freeSpaceAt(const char* path) {
     return static_cast<std::uint64_t>(space.f_bavail) * space.f_frsize;
 }
 
+bool writeReportAtStart(ReportStream& file, const std::string& text) {
+    return ::pwrite(::fileno(file.get()), text.data(), text.size(), 0) == static_cast<ssize_t>(text.size());
+}
+
 bool closeReportInPlace(ReportStream file, std::uint64_t length) {
     // What is left of a longer old report (blanks by now) is cut off where
     // the new one ends.
-    const bool done =
-        std::fflush(file.get()) == 0 && ::ftruncate(::fileno(file.get()), static_cast<off_t>(length)) == 0;
+    const bool done = ::ftruncate(::fileno(file.get()), static_cast<off_t>(length)) == 0;
     return file.close() && done;
 }

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <string>
 #include <utility>
 
 #include "file_descriptor.h"
@@ -77,7 +78,9 @@ bool nameReportSibling(ReportStream&, const std::string&, std::string& created) 
 
 // A new file takes the rights its folder gives new files, as any new file
 // there does; the read-only attribute belongs to the file it replaces.
-void takeOverReportPermissions(const char*, ReportStream&) {}
+void takeOverReportMode(const char*, ReportStream&) {}
+
+void takeOverReportOwner(const char*, ReportStream&) {}
 
 bool replaceReportFile(const std::string& from, const char* to) {
     const std::wstring source = wide(from.c_str());
@@ -98,7 +101,7 @@ bool replaceReportFile(const std::string& from, const char* to) {
 
 void removeReportFile(const char* path) { (void)DeleteFileW(wide(path).c_str()); }
 
-ReportStream openReportInPlace(const char* path, std::uint64_t& size) {
+ReportStream openReportInPlace(const char* path) {
     // The link itself is opened, and refused, rather than what it points to.
     UniqueHandle handle(CreateFileW(wide(path).c_str(), GENERIC_WRITE, kShared, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
@@ -111,8 +114,28 @@ ReportStream openReportInPlace(const char* path, std::uint64_t& size) {
         info.nNumberOfLinks > 1) {
         return ReportStream();
     }
-    size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
     return streamOf(std::move(handle));
+}
+
+bool holdReportInPlace(ReportStream& file, std::uint64_t& size) {
+    const HANDLE handle = handleOf(file);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    // Windows's locks keep every other handle from the bytes they cover, so
+    // the one lock that only other runs ask for covers a byte far past any
+    // report, and readers are never refused. Another run holds it for one
+    // write and a cut, so a short wait is enough; one that does not let go
+    // leaves the old report as it is. Closing the handle lets it go.
+    OVERLAPPED farByte{};
+    farByte.OffsetHigh = 0x100;  // 1 TiB
+    for (int attempt = 0;
+         !LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &farByte); ++attempt) {
+        if (GetLastError() != ERROR_LOCK_VIOLATION || attempt == 300) return false;
+        Sleep(10);
+    }
+    LARGE_INTEGER current{};
+    if (!GetFileSizeEx(handle, &current)) return false;
+    size = static_cast<std::uint64_t>(current.QuadPart);
+    return true;
 }
 
 ReportRoom reserveReportRoom(ReportStream& file, std::uint64_t size) {
@@ -141,14 +164,22 @@ std::optional<std::uint64_t> freeSpaceAt(const char* path) {
     return free.QuadPart;
 }
 
+bool writeReportAtStart(ReportStream& file, const std::string& text) {
+    const HANDLE handle = handleOf(file);
+    const LARGE_INTEGER start{};
+    DWORD written = 0;
+    return handle != INVALID_HANDLE_VALUE && SetFilePointerEx(handle, start, nullptr, FILE_BEGIN) &&
+           WriteFile(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+           written == text.size();
+}
+
 bool closeReportInPlace(ReportStream file, std::uint64_t length) {
     // What is left of a longer old report (blanks by now) is cut off where
     // the new one ends.
-    bool done = std::fflush(file.get()) == 0;
     const HANDLE handle = handleOf(file);
     LARGE_INTEGER end{};
     end.QuadPart = static_cast<LONGLONG>(length);
-    done = done && handle != INVALID_HANDLE_VALUE && SetFilePointerEx(handle, end, nullptr, FILE_BEGIN) &&
-           SetEndOfFile(handle);
+    const bool done =
+        handle != INVALID_HANDLE_VALUE && SetFilePointerEx(handle, end, nullptr, FILE_BEGIN) && SetEndOfFile(handle);
     return file.close() && done;
 }
