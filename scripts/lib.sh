@@ -24,6 +24,20 @@ need_packages() {
     --no-install-recommends "${missing[@]}" >/dev/null
 }
 
+# need_packages_without_services <package...>: as need_packages, without
+# starting the services the packages bring (Debian starts a server it
+# installs): a test starts its own, on its own terms, and no other.
+need_packages_without_services() {
+  local policy=/usr/sbin/policy-rc.d made="" status
+  if [ ! -e "$policy" ]; then
+    as_root sh -c "printf '#!/bin/sh\\nexit 101\\n' >$policy && chmod 0755 $policy" && made=1
+  fi
+  need_packages "$@"
+  status=$?
+  [ -z "$made" ] || as_root rm -f "$policy"
+  return $status
+}
+
 host_build_packages=(cmake make g++ libjsoncpp-dev pkg-config)
 
 # package_version <script> <kind> <version>: stops the script unless the

@@ -24,7 +24,6 @@ import os
 import re
 import sys
 import tempfile
-import urllib.parse
 
 MEMBERS = ["name", "pid", "vid"]
 # Longer file names than this (with ".error") do not fit in most file systems.
@@ -38,18 +37,36 @@ class NoReport(Exception):
     """Why what a host sent is no camera report."""
 
 
+# What stands for itself in a file name: every other byte is written as %XX.
+# Capital letters are not among them: where the reports folder folds case
+# (exFAT, NTFS, a Mac's APFS), "Lab7" and "lab7" must still be two files.
+PLAIN = frozenset(b"abcdefghijklmnopqrstuvwxyz0123456789._-")
+
+
+def name_bytes(host):
+    """The host's name as the inventory held it: bytes that are no UTF-8
+    come as lone surrogates, and go back to those bytes."""
+    try:
+        return host.encode("utf-8", "surrogateescape")
+    except UnicodeEncodeError:  # a lone surrogate of another kind
+        return host.encode("utf-8", "surrogatepass")
+
+
 def file_name(host):
     """The host's file name under hosts/, without its ending: the name with
-    every byte but letters, digits, ".", "_" and "-" written as %XX ("." and
-    ".." as %2E and %2E%2E), so that no name reaches outside hosts/ or names
-    another's file. A name too long for a file name keeps its first bytes
-    and a hash of the whole; "~" (%7E in every other name) tells it apart."""
-    name = urllib.parse.quote(host, safe="").replace("~", "%7E")
+    every byte but small letters, digits, ".", "_" and "-" written as %XX
+    with capital hex digits ("." and ".." as %2E and %2E%2E), so that no
+    name reaches outside hosts/ or names another's file, not even where the
+    file system folds case or normalises Unicode (every name is ASCII, and
+    no two differ only in case). A name too long for a file name keeps its
+    first bytes and a hash of the whole; "~" (%7E in every other name)
+    tells it apart."""
+    name = "".join(chr(byte) if byte in PLAIN else "%%%02X" % byte for byte in name_bytes(host))
     if name in (".", ".."):
         name = name.replace(".", "%2E")
     if len(name) + len(".error") <= NAME_BYTES:
         return name
-    digest = hashlib.sha256(host.encode("utf-8", "surrogatepass")).hexdigest()[:32]
+    digest = hashlib.sha256(name_bytes(host)).hexdigest()[:32]
     cut = NAME_BYTES - len(".error") - 1 - len(digest)
     start = name[:cut]
     if "%" in start[-2:]:  # never half of a %XX
@@ -132,7 +149,11 @@ def now():
 
 
 def stamp(taken):
-    return datetime.datetime.strptime(taken, TIME_FORMAT).replace(tzinfo=datetime.timezone.utc).timestamp()
+    """The time `taken` names (UTC), or None where it names none."""
+    try:
+        return datetime.datetime.strptime(taken, TIME_FORMAT).replace(tzinfo=datetime.timezone.utc).timestamp()
+    except (TypeError, ValueError, OverflowError):
+        return None
 
 
 def replace_file(path, data, taken=None):
@@ -143,9 +164,12 @@ def replace_file(path, data, taken=None):
         with os.fdopen(handle, "wb") as out:
             out.write(data)
         os.chmod(made, 0o644)
-        if taken:
-            when = stamp(taken)
-            os.utime(made, (when, when))
+        when = stamp(taken) if taken else None
+        if when is not None:
+            try:
+                os.utime(made, (when, when))
+            except (OSError, OverflowError):
+                pass  # a time the file system cannot keep: the file keeps its own
         os.replace(made, path)
     except BaseException:
         os.unlink(made)
@@ -171,7 +195,8 @@ def outcome(host, ran, limit):
     if ran.get("stdout") is None:
         return {"error": "no report: the run stopped before camera-info ran", "taken": taken}, None
     sent, data, why = sent_report(ran["stdout"])
-    if sent and TAKEN.match(sent):
+    # A time of the right shape that is no date (month 13) is no time either.
+    if sent and TAKEN.match(sent) and stamp(sent) is not None:
         taken = sent
     if why is None:
         try:
@@ -196,7 +221,9 @@ def kept(base, limit):
     with open(base + ending, "rb") as stored:
         data = stored.read(limit + 1)
     if ending == ".error":
-        return {"error": unicode_only(data.decode("utf-8", "replace")).strip(), "taken": taken}
+        # Said of the run that wrote it, not of this one.
+        why = unicode_only(data.decode("utf-8", "replace")).strip()
+        return {"error": "its last run: " + why, "taken": taken}
     try:
         return {"cameras": camera_report(data, limit), "taken": taken}
     except NoReport as error:
@@ -219,10 +246,12 @@ def main():
         else:
             replace_file(base + ".error", (entry["error"] + "\n").encode("utf-8"), entry["taken"])
             remove(base + ".json")
-        merged[unicode_only(host)] = entry
+        merged[host] = entry
     for host in run["inventory"]:
         if host not in run["run"]:
-            merged[unicode_only(host)] = kept(os.path.join(hosts, file_name(host)), limit)
+            merged[host] = kept(os.path.join(hosts, file_name(host)), limit)
+    # Keys are the inventory's names exactly, white space and all; written
+    # as ASCII, a name's byte that is no UTF-8 stays what it was (\udcXX).
     text = json.dumps(merged, indent=3, sort_keys=True, separators=(",", ": "), allow_nan=False) + "\n"
     replace_file(os.path.join(reports, "cameras.json"), text.encode("utf-8"))
 

@@ -22,7 +22,11 @@ source "$here/../support/checks.sh"
 rm -rf "$work"
 mkdir -p "$work/expected" "$work/programs"
 long=$(printf 'ж%.0s' $(seq 150))
-good=(alpha spaced cameras ../x "$long")
+# Names as inventories hold them: a byte that is no UTF-8, two that differ
+# only in case (one file each even where the reports folder folds case),
+# four that differ only in white space (a YAML inventory's).
+latin1=$(printf 'caf\351')
+good=(alpha spaced cameras ../x "$long" "$latin1" Lab7 lab7 "lab 7" "lab  7" "lab	7")
 python=$(command -v python3)
 # The good hosts, each in a folder of its own; then one line per failing
 # host of the table: its name, its program (a shell script) or folder, and
@@ -35,11 +39,15 @@ python=$(command -v python3)
   echo "cameras camera_info_temp_parent=$work/hosts/cameras"
   echo "../x camera_info_temp_parent=$work/hosts/x"
   echo "$long camera_info_temp_parent=$work/hosts/long"
+  echo "$latin1"
+  echo "Lab7"
+  echo "lab7"
   while IFS='|' read -r host reason how; do
     [[ $host =~ ^[a-z] ]] || continue
     mkdir -p "$work/hosts/$host"
     case $how in
-      folder:*) echo "$host camera_info_temp_parent=${how#folder:}" ;;
+      folder:*) how=${how#folder:} && echo "$host camera_info_temp_parent=${how//WORK/$work}" && rmdir "$work/hosts/$host" ;;
+      vars:*) echo "$host camera_info_temp_parent=$work/hosts/$host ${how#vars:}" ;;
       unreachable) echo "$host camera_info_temp_parent=$work/hosts/$host ansible_remote_tmp=/proc/camera-info-nowhere" ;;
       *)
         printf '#!/bin/sh\n%s\n' "$how" >"$work/programs/$host"
@@ -57,9 +65,20 @@ camera_info_linux_program=$program
 camera_info_timeout=3
 VARS
 } >"$work/inventory"
+# The white space names, one failing: its error is its own.
+printf '#!/bin/sh\nexit 3\n' >"$work/programs/blank-after"
+chmod 0755 "$work/programs/blank-after"
+cat >"$work/inventory.yml" <<YAML
+all:
+  hosts:
+    "lab 7": {}
+    "lab  7": {}
+    "lab\t7": {}
+    "lab 7 ": {camera_info_linux_program: "$work/programs/blank-after"}
+YAML
 # Everything outside the reports folder, and the runs' folders in /tmp.
 outside() {
-  (cd "$work" && find . -path ./reports -prune -o ! -name 'playbook*.log' ! -name inventory -print | sort)
+  (cd "$work" && find . -path ./reports -prune -o ! -name 'playbook*.log' ! -name 'inventory*' -print | sort)
   find /tmp -maxdepth 1 -name 'camera-info.*' | sort
 }
 (cd "$work/expected" && "$program")
@@ -71,7 +90,7 @@ play() {
   shift
   started=$(date +%s)
   ANSIBLE_NOCOLOR=1 ANSIBLE_LOCALHOST_WARNING=0 ANSIBLE_HOST_KEY_CHECKING=0 timeout 300 ansible-playbook \
-    -i "$work/inventory" "$here/../../contrib/ansible/collect-cameras.yml" -e "camera_info_reports=$work/reports" \
+    -i "$work/inventory" -i "$work/inventory.yml" "$here/../../contrib/ansible/collect-cameras.yml" -e "camera_info_reports=$work/reports" \
     "$@" >"$work/$log" 2>&1
   status=$?
   took=$(($(date +%s) - started))
@@ -89,7 +108,7 @@ def refuse(name):
     raise ValueError("not strict JSON: " + name)
 merged = json.load(open(sys.argv[1], encoding="utf-8"), parse_constant=refuse)
 expected = json.load(open(sys.argv[2]))
-table = {}
+table = {"lab 7 ": "could not run (exit code 3)"}
 for line in open(sys.argv[3], encoding="utf-8"):
     if re.match("[a-z]", line):
         host, reason, _ = line.rstrip("\n").split("|", 2)
@@ -122,6 +141,11 @@ play playbook.log
 check "the whole run ends well, failed hosts and all" test $status = 0
 check "the whole run ends in bounded time, the host that never ends included ($took s)" test $took -lt 200
 check "nothing is left where the hosts ran, nor written outside the reports folder" diff <(echo "$before") <(outside)
+check "nothing the programs started runs on, what left their session included" \
+  bash -c '! pgrep -a -f "^sleep 100[12]\$"'
+check "every host has a file of its own, ASCII, no two alike but for case" bash -c '
+  cd "$1/reports/hosts" && test "$(ls -A | wc -l)" = "$2" && ! ls -A | LC_ALL=C grep -q "[^ -~]" &&
+  test -z "$(ls -A | LC_ALL=C tr A-Z a-z | sort | uniq -d)"' bash "$work" $((${#good[@]} + $(grep -c '^[a-z]' "$here/fleet-hosts.txt") + 1))
 check "the reports folder holds the merged document and the hosts' folder" \
   test "$(ls -A "$work/reports" | tr '\n' ' ')" = "cameras.json hosts "
 for host in alpha spaced cameras ../x; do
@@ -155,11 +179,127 @@ is_report("alpha")
 if merged["alpha"]["taken"] <= first["alpha"]["taken"]:
     problems.append("alpha was taken at %s, not after the first run" % merged["alpha"]["taken"])
 for host in good[1:] + list(table):
-    if merged.get(host) != first[host]:
-        problems.append("%s is %r, not %r as the first run left it" % (host, merged.get(host), first[host]))
+    # An error is said of the run it came from.
+    was = dict(first[host], error="its last run: " + first[host]["error"]) if "error" in first[host] else first[host]
+    if merged.get(host) != was:
+        problems.append("%s is %r, not %r as the first run left it" % (host, merged.get(host), was))
 if merged.get("newcomer") != {"error": "not collected yet"}:
     problems.append("newcomer is %r" % merged.get("newcomer"))
 '
+
+# A host's odd output spoils nothing: a time of the right shape that is no
+# date is replaced by the merge's own.
+printf '{"reports": "%s", "limit": 1048576, "inventory": ["oddtime"], "run": {"oddtime": {"stdout": "taken 2026-13-01T00:00:00Z\\nreport base64\\nbnVsbAo=\\n"}}}' \
+  "$work/odd" | "$python" "$here/../../contrib/ansible/merge_reports.py"
+check "a taken time that is no date: the report is kept, with the merge's own time" "$python" -c '
+import json, re, sys
+entry = json.load(open(sys.argv[1]))["oddtime"]
+sys.exit(0 if entry["cameras"] is None and re.match(r"20\d\d-[01]\d-[0-3]\dT", entry["taken"]) and entry["taken"][5:7] != "13" else 1)
+' "$work/odd/cameras.json"
+
+# A host whose /tmp lets no program run (noexec, as hardened hosts mount it),
+# with no folder set for it: the run moves to Ansible's own temporary folder.
+# /tmp is such a mount in a mount namespace of this run's own.
+if [ "$(id -u)" = 0 ] && unshare --mount --propagation private true 2>/dev/null; then
+  printf '[linux]\nhardened\n[all:vars]\nansible_connection=local\nansible_python_interpreter=%s\ncamera_info_linux_program=%s\n' \
+    "$python" "$program" >"$work/inventory-hardened"
+  ANSIBLE_NOCOLOR=1 ANSIBLE_LOCALHOST_WARNING=0 timeout 300 unshare --mount --propagation private sh -c '
+    mount -t tmpfs -o noexec,mode=1777 hardened /tmp && exec ansible-playbook -i "$1" "$2" -e "camera_info_reports=$3"' \
+    sh "$work/inventory-hardened" "$here/../../contrib/ansible/collect-cameras.yml" "$work/reports-hardened" \
+    >"$work/playbook-hardened.log" 2>&1
+  check "a host whose /tmp is mounted noexec gets its report" "$python" -c '
+import json, sys
+sys.exit(0 if json.load(open(sys.argv[1]))["hardened"].get("cameras", 0) == json.load(open(sys.argv[2])) else 1)
+' "$work/reports-hardened/cameras.json" "$work/expected/CameraInfo.txt"
+else
+  echo "skipped: a /tmp mounted noexec needs root and a mount namespace here"
+fi
+
+# The real transport, as fleets run it: sshd on the loopback address with a
+# host key and configuration of its own, in a mount namespace of its own in
+# which an unprivileged remote user exists (a passwd of its own over
+# /etc/passwd: nothing of this machine changes), logged into with a key. One
+# host runs the program, one hangs (leaving a child in a session of its own),
+# and one is refused at login.
+ssh_hosts() {
+  local ssh=$work/ssh uid=64999 user=camera-info-fleet port home made_run=""
+  mkdir -p "$ssh"
+  home=$(mktemp -d /tmp/camera-info-fleet-home.XXXXXX) || return 1
+  mkdir -p "$home/.ssh"
+  ssh-keygen -q -t ed25519 -N '' -f "$ssh/host_key" && ssh-keygen -q -t ed25519 -N '' -f "$ssh/user_key" &&
+    ssh-keygen -q -t ed25519 -N '' -f "$ssh/stranger_key" || return 1
+  cp "$ssh/user_key.pub" "$home/.ssh/authorized_keys"
+  chown -R "$uid:$uid" "$home" && chmod 0700 "$home"
+  { cat /etc/passwd; echo "$user:x:$uid:$uid:camera-info fleet test:$home:/bin/sh"; } >"$ssh/passwd"
+  { cat /etc/group; echo "$user:x:$uid:"; } >"$ssh/group"
+  port=$("$python" -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+  cat >"$ssh/sshd_config" <<CONF
+ListenAddress 127.0.0.1:$port
+HostKey $ssh/host_key
+PidFile $ssh/sshd.pid
+AllowUsers $user
+PasswordAuthentication no
+KbdInteractiveAuthentication no
+UsePAM no
+PermitRootLogin no
+Subsystem sftp /usr/lib/openssh/sftp-server
+CONF
+  [ -d /run/sshd ] || { mkdir -m 0755 /run/sshd && made_run=1; }
+  unshare --mount --propagation private sh -c '
+    mount --bind "$1/passwd" /etc/passwd && mount --bind "$1/group" /etc/group &&
+      exec /usr/sbin/sshd -D -e -f "$1/sshd_config"' sh "$ssh" 2>"$ssh/sshd.log" &
+  local sshd=$!
+  local tries=0
+  until (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null || [ $tries -ge 100 ]; do
+    sleep 0.1
+    tries=$((tries + 1))
+  done
+  printf '#!/bin/sh\nsetsid sleep 1003 &\nsleep 1004\n' >"$work/programs/ssh-hangs"
+  chmod 0755 "$work/programs/ssh-hangs"
+  local common="ansible_host=127.0.0.1 ansible_port=$port ansible_user=$user ansible_python_interpreter=/usr/bin/python3"
+  cat >"$work/inventory-ssh" <<INVENTORY
+[linux]
+overssh $common ansible_ssh_private_key_file=$ssh/user_key
+hangsoverssh $common ansible_ssh_private_key_file=$ssh/user_key camera_info_linux_program=$work/programs/ssh-hangs
+refusedoverssh $common ansible_ssh_private_key_file=$ssh/stranger_key
+
+[all:vars]
+camera_info_linux_program=$program
+camera_info_timeout=3
+INVENTORY
+  ANSIBLE_NOCOLOR=1 ANSIBLE_SSH_ARGS="-o ControlMaster=no -o UserKnownHostsFile=$ssh/known_hosts -o StrictHostKeyChecking=no" \
+    timeout 300 ansible-playbook -i "$work/inventory-ssh" "$here/../../contrib/ansible/collect-cameras.yml" \
+    -e "camera_info_reports=$work/reports-ssh" >"$work/playbook-ssh.log" 2>&1
+  status=$?
+  tail -n 6 "$work/playbook-ssh.log"
+  check "over SSH: the run ends well" test $status = 0
+  check "over SSH: the reports as due, and the refused host as not reached" "$python" -c '
+import json, sys
+merged = json.load(open(sys.argv[1]))
+good = merged["overssh"].get("cameras", 0) == json.load(open(sys.argv[2]))
+hung = "took longer than 3 s" in merged["hangsoverssh"].get("error", "")
+refused = "could not be reached" in merged["refusedoverssh"].get("error", "")
+sys.exit(0 if good and hung and refused else 1)
+' "$work/reports-ssh/cameras.json" "$work/expected/CameraInfo.txt"
+  # The sessions' own processes may take a moment to end.
+  tries=0
+  while pgrep -u "$uid" >/dev/null && [ $tries -lt 50 ]; do
+    sleep 0.1
+    tries=$((tries + 1))
+  done
+  check "over SSH: nothing runs on as the remote user once the sessions ended" bash -c "! pgrep -a -u $uid"
+  check "over SSH: nothing is left in the remote user's /tmp" bash -c "! find /tmp -maxdepth 1 -user $uid -name 'camera-info.*' | grep -q ."
+  kill "$sshd" 2>/dev/null
+  wait "$sshd" 2>/dev/null
+  pkill -KILL -u "$uid" 2>/dev/null
+  rm -rf "$home"
+  [ -z "$made_run" ] || rmdir /run/sshd
+}
+if [ "$(id -u)" = 0 ] && [ -x /usr/sbin/sshd ] && unshare --mount --propagation private true 2>/dev/null; then
+  ssh_hosts
+else
+  echo "skipped: the hosts over SSH need root (sshd becomes their user), a mount namespace, and openssh-server"
+fi
 
 echo "$passes passed, $failures failed"
 [ "$failures" -eq 0 ]

@@ -35,6 +35,8 @@ check "rpm --initdb: a database of its own" "${rpm[@]}" --initdb
 check "rpm -i into the root" "${rpm[@]}" -i "$package"
 check "installed: /usr/bin/camera-info" test -x "$work/root/usr/bin/camera-info"
 check "installed: its manual page" test -s "$work/root/usr/share/man/man1/camera-info.1.gz"
+check "installed: the README and licence in folders named without the version" \
+  test -s "$work/root/usr/share/doc/camera-info/README.md" -a -s "$work/root/usr/share/licenses/camera-info/COPYRIGHT"
 check "installed: the manual page reads cleanly" test -z "$(zcat "$work/root/usr/share/man/man1/camera-info.1.gz" | groff -ww -z -man 2>&1)"
 (cd "$work/run" && record "$work/run" "$work/root/usr/bin/camera-info")
 check "installed program: exit 0, silent" exited_silently "$work/run"
