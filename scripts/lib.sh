@@ -40,6 +40,22 @@ need_packages_without_services() {
 
 host_build_packages=(cmake make g++ libjsoncpp-dev pkg-config)
 
+# The Linux machines of packaging/architectures: `architectures` lists their
+# Debian names, `arch_field <Debian name> <column>` gives one of a machine's
+# values (a column named in the table's heading), and `arch_of_this_machine`
+# names the machine these scripts run on.
+architectures() { awk '!/^#/ && NF { print $1 }' "$repo_root/packaging/architectures"; }
+arch_field() {
+  local value
+  value=$(awk -v arch="$1" -v column="$2" '
+    /^#debian / { for (i = 1; i <= NF; i++) at[i == 1 ? "debian" : $i] = i; next }
+    !/^#/ && $1 == arch && (column in at) { print $(at[column]); found = 1 }
+    END { exit !found }' "$repo_root/packaging/architectures") ||
+    { echo "no $2 for the machine '$1' in packaging/architectures" >&2; return 1; }
+  echo "$value"
+}
+arch_of_this_machine() { dpkg --print-architecture; }
+
 # package_version <script> <kind> <version>: stops the script unless the
 # version is one both Debian (a native package's) and RPM take: a digit
 # first, then letters, digits, ".", "+" or "~".

@@ -1,24 +1,32 @@
 #!/usr/bin/env bash
-# The Debian package as an administrator gets it: lintian has nothing to say
-# (bar what the package overrides, and says why), it installs with dpkg into
-# a root of its own (never this machine's), the program runs from there and
-# writes what the release program writes, its manual page is there, and
-# removal leaves no file behind.
-#   deb.sh <camera-info.deb> <release program> <work directory>
+# The Debian packages as an administrator gets them: lintian has nothing to
+# say of any machine's (bar what the package overrides, and says why); this
+# machine's installs with dpkg into a root of its own (never this
+# machine's), the program runs from there and writes what the release
+# program writes, its manual page is there, and removal leaves no file
+# behind.
+#   deb.sh <release program> <work directory> <camera-info.deb...>
 set -uo pipefail
-deb=$(realpath -e "$1") || exit 1
-program=$(realpath -e "$2") || exit 1
-work=$(realpath -m "$3")
+program=$(realpath -e "$1") || exit 1
+work=$(realpath -m "$2")
+shift 2
 source "$(dirname "$0")/../support/checks.sh"
 
 rm -rf "$work"
 mkdir -p "$work/root/var/lib/dpkg/info" "$work/root/var/lib/dpkg/updates" "$work/run" "$work/expected"
 touch "$work/root/var/lib/dpkg/status"
 
-lintian --fail-on error,warning --pedantic -I "$deb" >"$work/lintian.txt" 2>&1
-status=$?
-grep -v 'running with root privileges' "$work/lintian.txt"
-check "lintian: no error or warning" test $status = 0
+deb=
+for package in "$@"; do
+  package=$(realpath -e "$package") || exit 1
+  machine=$(dpkg-deb --field "$package" Architecture)
+  [ "$machine" = "$(dpkg --print-architecture)" ] && deb=$package
+  lintian --fail-on error,warning --pedantic -I "$package" >"$work/lintian-$machine.txt" 2>&1
+  status=$?
+  grep -v 'running with root privileges' "$work/lintian-$machine.txt"
+  check "lintian: no error or warning in the package for $machine" test $status = 0
+done
+[ -n "$deb" ] || { echo "no package for this machine among $*"; exit 1; }
 
 dpkg=(dpkg --root="$work/root" --log=/dev/null --force-not-root --force-bad-path)
 check "dpkg -i into a root of its own" "${dpkg[@]}" -i "$deb"

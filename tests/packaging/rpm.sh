@@ -6,13 +6,16 @@
 # this machine's), the program runs from there and writes what the release
 # program writes, rpm -V finds nothing changed, a higher version replaces it
 # (one package installed), and erasing it leaves no file behind.
-#   rpm.sh <camera-info.rpm> <release program> <manual page> <work directory>
+# The RPMs of other machines named after these get rpmlint's word too.
+#   rpm.sh <camera-info.rpm> <release program> <manual page> <work directory> [<other machines' .rpm>...]
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 package=$(realpath -e "$1") || exit 1
 program=$(realpath -e "$2") || exit 1
 manpage=$(realpath -e "$3") || exit 1
 work=$(realpath -m "$4")
+shift 4
+machine=$(dpkg --print-architecture)
 source "$here/../support/checks.sh"
 [ "$(id -u)" = 0 ] || { echo "installing an RPM, even into a root of its own, needs root (rpm gives files to root)"; exit 77; }
 
@@ -25,8 +28,15 @@ rpmlint -c "$here/../../packaging/rpm/rpmlint.toml" "$package" >"$work/rpmlint.t
 status=$?
 tail -n 3 "$work/rpmlint.txt"
 check "rpmlint: no error or warning" test $status = 0 -a -n "$(grep ' 0 errors, 0 warnings' "$work/rpmlint.txt")"
+for other in "$@"; do
+  [ "$(realpath -e "$other")" != "$package" ] || continue
+  rpmlint -c "$here/../../packaging/rpm/rpmlint.toml" "$other" >"$work/rpmlint-other.txt" 2>&1
+  status=$?
+  check "rpmlint: no error or warning in $(basename "$other")" \
+    test $status = 0 -a -n "$(grep ' 0 errors, 0 warnings' "$work/rpmlint-other.txt")"
+done
 check "the package depends on nothing but rpm's own features" test -z "$(rpm -qpR "$package" | grep -v '^rpmlib(')"
-"$here/../../scripts/make-rpm" "$version" "$program" "$manpage" "$here/../../README.md" "$work/again.rpm" "$(query BUILDTIME)" >/dev/null
+"$here/../../scripts/make-rpm" "$version" "$machine" "$program" "$manpage" "$here/../../README.md" "$work/again.rpm" "$(query BUILDTIME)" >/dev/null
 check "the same inputs give the same bytes" cmp "$package" "$work/again.rpm"
 
 # Its own database at the place Red Hat gives it (Debian's rpm keeps one in $HOME).
@@ -47,7 +57,7 @@ check "rpm -V: nothing changed" "${rpm[@]}" -V camera-info
 # A higher version over it.
 IFS=. read -r major minor patch <<<"$version"
 higher=$major.$minor.$((patch + 1))
-"$here/../../scripts/make-rpm" "$higher" "$program" "$manpage" "$here/../../README.md" "$work/higher.rpm" >/dev/null
+"$here/../../scripts/make-rpm" "$higher" "$machine" "$program" "$manpage" "$here/../../README.md" "$work/higher.rpm" >/dev/null
 check "rpm -U to $higher" "${rpm[@]}" -U "$work/higher.rpm"
 check "upgrade: one package installed, $higher" test "$("${rpm[@]}" -qa)" = "camera-info-$higher-1.x86_64"
 check "upgrade: rpm -V, nothing changed" "${rpm[@]}" -V camera-info

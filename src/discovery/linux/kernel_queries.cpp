@@ -11,6 +11,17 @@
 
 namespace {
 
+// What the program hands the kernel has one layout on every machine it is
+// built for (x86-64, arm64, 32-bit ARM, riscv64): the kernel defines these
+// with fixed-size fields and 64-bit pointers, so a 32-bit program on a
+// 64-bit kernel needs no translation of them either. A build for a machine
+// where that did not hold stops here.
+static_assert(sizeof(v4l2_capability) == 104 && VIDIOC_QUERYCAP == 0x80685600u, "VIDIOC_QUERYCAP's layout");
+static_assert(sizeof(media_v2_topology) == 72 && MEDIA_IOC_G_TOPOLOGY == 0xc0487c04u, "MEDIA_IOC_G_TOPOLOGY's layout");
+static_assert(sizeof(media_v2_entity) == 96 && sizeof(media_v2_interface) == 112 && sizeof(media_v2_pad) == 32 &&
+                  sizeof(media_v2_link) == 40,
+              "the topology's elements");
+
 std::optional<std::uint32_t> videoCapabilities(int fd) {
     v4l2_capability capability{};
     if (::ioctl(fd, VIDIOC_QUERYCAP, &capability) != 0) return std::nullopt;

@@ -18,6 +18,11 @@
 
 #include "file_descriptor.h"
 
+// Sizes, inode numbers and limits of 64 bits on every machine, 32-bit ones
+// included (the build asks for them there).
+static_assert(sizeof(off_t) == 8 && sizeof(ino_t) == 8 && sizeof(rlim_t) == 8 && sizeof(fsblkcnt_t) == 8,
+              "64-bit file offsets, inode numbers and limits");
+
 namespace {
 
 // A stdio stream over `fd` for binary output, or none (the descriptor closed).
