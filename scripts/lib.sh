@@ -56,6 +56,18 @@ arch_field() {
 }
 arch_of_this_machine() { dpkg --print-architecture; }
 
+# need_toolchains <machine...>: the compilers for those machines: the build
+# machine's own triplet is its native compiler's, another's comes with
+# Debian's cross package (whose name spells "_" as "-").
+need_toolchains() {
+  local machine triplet missing=()
+  for machine in "$@"; do
+    triplet=$(arch_field "$machine" triplet) || return 1
+    command -v "$triplet-g++" >/dev/null || missing+=("g++-${triplet//_/-}")
+  done
+  need_packages "${missing[@]}"
+}
+
 # package_version <script> <kind> <version>: stops the script unless the
 # version is one both Debian (a native package's) and RPM take: a digit
 # first, then letters, digits, ".", "+" or "~".

@@ -12,11 +12,17 @@
 # where the hosts ran nor written outside the reports folder, cameras.json is
 # strict JSON and holds every host of the inventory, with its report or why
 # it has none and when that was taken.
-#   ansible.sh <Linux program> <work directory>
+# With the arm64 program too, a fleet of machines: programs keyed by what
+# `uname -m` prints, a host that says its machine (this one), one said to be
+# aarch64 (its program run here through QEMU, in a private binfmt_misc), one
+# said to be riscv64, for which there is no program.
+#   ansible.sh <Linux program> <work directory> [<arm64 Linux program>]
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 program=$(realpath -e "$1") || exit 1
 work=$(realpath -m "$2")
+arm64_program=
+[ $# -lt 3 ] || arm64_program=$(realpath -e "$3") || exit 1
 source "$here/../support/checks.sh"
 
 rm -rf "$work"
@@ -295,6 +301,40 @@ sys.exit(0 if good and hung and refused else 1)
   rm -rf "$home"
   [ -z "$made_run" ] || rmdir /run/sshd
 }
+# A fleet of machines, each host given the program of its own.
+machines() {
+  local programs
+  programs=$("$python" -c 'import json, sys; print(json.dumps({"x86_64": sys.argv[1], "aarch64": sys.argv[2]}))' \
+    "$program" "$arm64_program")
+  printf '[linux]\nasks\narmboard camera_info_architecture=aarch64\nriscvboard camera_info_architecture=riscv64\n[all:vars]\nansible_connection=local\nansible_python_interpreter=%s\n' \
+    "$python" >"$work/inventory-machines"
+  ANSIBLE_NOCOLOR=1 ANSIBLE_LOCALHOST_WARNING=0 timeout 300 "$here/../../scripts/qemu-user" arm64 ansible-playbook \
+    -i "$work/inventory-machines" "$here/../../contrib/ansible/collect-cameras.yml" \
+    -e "camera_info_reports=$work/reports-machines" -e "{\"camera_info_linux_programs\": $programs}" \
+    >"$work/playbook-machines.log" 2>&1
+  status=$?
+  if [ $status = 77 ]; then
+    tail -n 1 "$work/playbook-machines.log"
+    return
+  fi
+  tail -n 5 "$work/playbook-machines.log"
+  check "a fleet of machines: the run ends well" test $status = 0
+  check "each host given the program of its machine, and one without a program listed with why" "$python" -c '
+import json, sys
+merged = json.load(open(sys.argv[1]))
+expected = json.load(open(sys.argv[2]))
+asks = merged["asks"].get("cameras", 0) == expected
+arm = merged["armboard"].get("cameras", 0) == expected
+riscv = "no camera-info program for riscv64" in merged["riscvboard"].get("error", "")
+sys.exit(0 if asks and arm and riscv else 1)
+' "$work/reports-machines/cameras.json" "$work/expected/CameraInfo.txt"
+}
+if [ -n "$arm64_program" ]; then
+  machines
+else
+  echo "skipped: no arm64 program given for a fleet of machines"
+fi
+
 if [ "$(id -u)" = 0 ] && [ -x /usr/sbin/sshd ] && unshare --mount --propagation private true 2>/dev/null; then
   ssh_hosts
 else

@@ -55,7 +55,11 @@ std::vector<MediaTopology> parseMediaCtl(const std::string& text) {
         bool enabled;
     };
     std::vector<std::vector<Pending>> links;
-    std::optional<std::uint32_t> entity;
+    // The entity whose lines these are, once one began (a plain value and a
+    // flag: GCC 12 at -O2 on 32-bit ARM takes an optional's payload here for
+    // uninitialised, -Wmaybe-uninitialized).
+    std::uint32_t entity = 0;
+    bool inEntity = false;
     unsigned pad = 0;
     std::istringstream lines(text);
     for (std::string raw; std::getline(lines, raw);) {
@@ -64,14 +68,15 @@ std::vector<MediaTopology> parseMediaCtl(const std::string& text) {
         if (line.rfind("Device topology", 0) == 0) {
             devices.emplace_back();
             links.emplace_back();
-            entity.reset();
+            inEntity = false;
         } else if (devices.empty()) {
             continue;
         } else if (std::regex_match(line, m, entityLine)) {
             entity = static_cast<std::uint32_t>(std::stoul(m[1]));
-            devices.back().topology.entities.push_back({*entity, m[2], 0});
-            devices.back().entityByName.emplace(m[2], *entity);
-        } else if (!entity) {
+            inEntity = true;
+            devices.back().topology.entities.push_back({entity, m[2], 0});
+            devices.back().entityByName.emplace(m[2], entity);
+        } else if (!inEntity) {
             continue;
         } else if (std::regex_search(line, m, typeLine)) {
             // media-ctl names only these functions; the rest print "Unknown".
@@ -88,13 +93,13 @@ std::vector<MediaTopology> parseMediaCtl(const std::string& text) {
             const auto number = dumpedNodeNumber(m[1]);
             const std::uint32_t interface = device.nextId++;
             device.topology.interfaces.push_back({interface, 0x200, number.first, number.second});
-            device.topology.links.push_back({device.nextId++, interface, *entity, media::kInterfaceLink});
+            device.topology.links.push_back({device.nextId++, interface, entity, media::kInterfaceLink});
         } else if (std::regex_search(line, m, padLine)) {
             pad = static_cast<unsigned>(std::stoul(m[1]));
             const bool sink = m[2].str().rfind("Sink", 0) == 0 || m[2].str().rfind("SINK", 0) == 0;
-            devices.back().pad(*entity, pad, sink ? media::kPadSink : media::kPadSource);
+            devices.back().pad(entity, pad, sink ? media::kPadSink : media::kPadSource);
         } else if (std::regex_match(line, m, linkLine)) {
-            links.back().push_back({*entity, pad, m[1] == "->", m[2], static_cast<unsigned>(std::stoul(m[3])),
+            links.back().push_back({entity, pad, m[1] == "->", m[2], static_cast<unsigned>(std::stoul(m[3])),
                                     m[4].str().find("ENABLED") != std::string::npos});
         }
     }
