@@ -304,8 +304,8 @@ sys.exit(0 if good and hung and refused else 1)
 # A fleet of machines, each host given the program of its own.
 machines() {
   local programs
-  programs=$("$python" -c 'import json, sys; print(json.dumps({"x86_64": sys.argv[1], "aarch64": sys.argv[2]}))' \
-    "$program" "$arm64_program")
+  programs=$("$python" -c 'import json, sys; print(json.dumps({sys.argv[3]: sys.argv[1], "aarch64": sys.argv[2]}))' \
+    "$program" "$arm64_program" "$(uname -m)")
   printf '[linux]\nasks\narmboard camera_info_architecture=aarch64\nriscvboard camera_info_architecture=riscv64\n[all:vars]\nansible_connection=local\nansible_python_interpreter=%s\n' \
     "$python" >"$work/inventory-machines"
   ANSIBLE_NOCOLOR=1 ANSIBLE_LOCALHOST_WARNING=0 timeout 300 "$here/../../scripts/qemu-user" arm64 ansible-playbook \

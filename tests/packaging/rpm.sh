@@ -59,7 +59,7 @@ IFS=. read -r major minor patch <<<"$version"
 higher=$major.$minor.$((patch + 1))
 "$here/../../scripts/make-rpm" "$higher" "$machine" "$program" "$manpage" "$here/../../README.md" "$work/higher.rpm" >/dev/null
 check "rpm -U to $higher" "${rpm[@]}" -U "$work/higher.rpm"
-check "upgrade: one package installed, $higher" test "$("${rpm[@]}" -qa)" = "camera-info-$higher-1.x86_64"
+check "upgrade: one package installed, $higher" test "$("${rpm[@]}" -qa)" = "camera-info-$higher-1.$(query ARCH)"
 check "upgrade: rpm -V, nothing changed" "${rpm[@]}" -V camera-info
 
 check "rpm -e" "${rpm[@]}" -e camera-info

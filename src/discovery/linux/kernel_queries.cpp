@@ -22,6 +22,27 @@ static_assert(sizeof(media_v2_entity) == 96 && sizeof(media_v2_interface) == 112
                   sizeof(media_v2_link) == 40,
               "the topology's elements");
 
+// The rules' own copies of the kernel's numbers (media_graph.h, which
+// includes no kernel header so that the rules build and are tried anywhere)
+// are the kernel's.
+static_assert(media::kFunctionCameraSensor == MEDIA_ENT_F_CAM_SENSOR && media::kFunctionTuner == MEDIA_ENT_F_TUNER &&
+                  media::kFunctionAnalogDecoder == MEDIA_ENT_F_ATV_DECODER &&
+                  media::kFunctionIfVideoDecoder == MEDIA_ENT_F_IF_VID_DECODER &&
+                  media::kFunctionDigitalDecoder == MEDIA_ENT_F_DV_DECODER && media::kFunctionVideoNode == MEDIA_ENT_F_IO_V4L,
+              "entity functions");
+static_assert(media::kFunctionOldNodes == MEDIA_ENT_F_OLD_BASE && media::kFunctionOldSubdevices == MEDIA_ENT_F_OLD_SUBDEV_BASE &&
+                  media::kFunctionDtvNode == MEDIA_ENT_F_IO_DTV && media::kFunctionRadioNode == MEDIA_ENT_F_IO_SWRADIO,
+              "device-node functions");
+static_assert(media::kPadSink == MEDIA_PAD_FL_SINK && media::kPadSource == MEDIA_PAD_FL_SOURCE, "pad flags");
+// The kernel writes the link type as an int shifted into its sign bit.
+constexpr std::uint32_t kernelFlag(long long flag) { return static_cast<std::uint32_t>(flag); }
+static_assert(media::kLinkType == kernelFlag(MEDIA_LNK_FL_LINK_TYPE) &&
+                  media::kDataLink == kernelFlag(MEDIA_LNK_FL_DATA_LINK) &&
+                  media::kInterfaceLink == kernelFlag(MEDIA_LNK_FL_INTERFACE_LINK) &&
+                  media::kAncillaryLink == kernelFlag(MEDIA_LNK_FL_ANCILLARY_LINK) &&
+                  media::kLinkEnabled == kernelFlag(MEDIA_LNK_FL_ENABLED),
+              "link flags");
+
 std::optional<std::uint32_t> videoCapabilities(int fd) {
     v4l2_capability capability{};
     if (::ioctl(fd, VIDIOC_QUERYCAP, &capability) != 0) return std::nullopt;

@@ -18,7 +18,8 @@ bool isDecoder(std::uint32_t function) {
 
 // Video, VBI, radio and DVB nodes, and the old device-node functions.
 bool isDeviceNode(std::uint32_t function) {
-    return (function >= 0x00010000 && function <= 0x0001FFFF) || (function >= 0x00001001 && function <= 0x00001003);
+    return (function >= media::kFunctionOldNodes && function < media::kFunctionOldSubdevices) ||
+           (function >= media::kFunctionDtvNode && function <= media::kFunctionRadioNode);
 }
 
 // One graph, indexed once for every node that is walked over it.

@@ -19,6 +19,12 @@ constexpr std::uint32_t kFunctionAnalogDecoder = 0x00020004; // MEDIA_ENT_F_ATV_
 constexpr std::uint32_t kFunctionIfVideoDecoder = 0x00002001;  // MEDIA_ENT_F_IF_VID_DECODER
 constexpr std::uint32_t kFunctionDigitalDecoder = 0x00006001;  // MEDIA_ENT_F_DV_DECODER
 constexpr std::uint32_t kFunctionVideoNode = 0x00010001;       // MEDIA_ENT_F_IO_V4L
+// The old device-node functions, MEDIA_ENT_F_OLD_BASE up to the old subdevices'.
+constexpr std::uint32_t kFunctionOldNodes = 0x00010000;        // MEDIA_ENT_F_OLD_BASE
+constexpr std::uint32_t kFunctionOldSubdevices = 0x00020000;   // MEDIA_ENT_F_OLD_SUBDEV_BASE
+// DVB, VBI and radio nodes.
+constexpr std::uint32_t kFunctionDtvNode = 0x00001001;          // MEDIA_ENT_F_IO_DTV
+constexpr std::uint32_t kFunctionRadioNode = 0x00001003;        // MEDIA_ENT_F_IO_SWRADIO
 constexpr std::uint32_t kPadSink = 1u << 0;                    // MEDIA_PAD_FL_SINK
 constexpr std::uint32_t kPadSource = 1u << 1;                  // MEDIA_PAD_FL_SOURCE
 constexpr std::uint32_t kLinkType = 0xFu << 28;                // MEDIA_LNK_FL_LINK_TYPE
