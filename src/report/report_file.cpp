@@ -2,8 +2,10 @@
 // behind; the platform's steps are in report_file_steps.h.
 #include "report_file.h"
 
+#include <chrono>
 #include <cstdint>
 #include <string>
+#include <thread>
 #include <utility>
 
 #include "report_file_steps.h"
@@ -49,16 +51,12 @@ bool writeReportFile(const char* path, const Json::Value& document) {
         // given away can no longer be named, nor its bits changed, by a root
         // without CAP_FOWNER.
         takeOverReportMode(path, file);
-        bool written = writeStyledText(document, file.get()) && std::fflush(file.get()) == 0;
+        const bool written = writeStyledText(document, file.get()) && std::fflush(file.get()) == 0;
         const bool named = written && nameReportSibling(file, prefix, sibling);
         if (named) takeOverReportOwner(path, file);
-        if (!file.close() && named) {
-            // Bytes that never reached the disk: as below.
-            removeReportFile(sibling.c_str());
-            sibling.clear();
-            written = false;
-        }
-        if (!written) {
+        // A named report whose close fails has bytes that never reached the disk.
+        const bool closed = file.close();
+        if (!written || (named && !closed)) {
             // A report that cannot be completed (a full disk, a file size
             // limit) leaves none at all: a missing file says the run could
             // not write, an old one would pass for this run's.
@@ -80,10 +78,18 @@ bool writeReportFile(const char* path, const Json::Value& document) {
     // tail. Pages are 4 KiB at the least, on every machine.
     constexpr std::uint64_t kUncutWrite = 4096;
     ReportStream file = openReportInPlace(path);
-    std::uint64_t oldSize = 0;
+    if (!file) return false;
     // Held from here to the cut, so that another run in place waits instead
-    // of padding to a length this one is about to change.
-    if (!file || !holdReportInPlace(file, oldSize) || oldSize > kUncutWrite) return false;
+    // of padding to a length this one is about to change. That run holds it
+    // for one write and a cut, so three seconds are plenty; one that does not
+    // let go leaves the old report as it is.
+    std::uint64_t oldSize = 0;
+    ReportHold hold = holdReportInPlace(file, oldSize);
+    for (int attempt = 0; hold == ReportHold::Busy && attempt < 300; ++attempt) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        hold = holdReportInPlace(file, oldSize);
+    }
+    if (hold != ReportHold::Held || oldSize > kUncutWrite) return false;
     std::string text = toStyledText(document);
     const std::size_t length = text.size();
     if (length > kUncutWrite) return false;

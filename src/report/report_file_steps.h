@@ -65,11 +65,11 @@ void removeReportFile(const char* path);
 // writing in place would change.
 ReportStream openReportInPlace(const char* path);
 
-// Waits a moment at most until no other run is writing the file opened in
-// place, and keeps others from it until it is closed; its size then in
-// `size`. False where it cannot be held (another run that does not let go, a
-// file system without locks).
-bool holdReportInPlace(ReportStream& file, std::uint64_t& size);
+// Keeps other runs from the file opened in place until it is closed, with
+// its size then in `size` (held), without waiting: busy while another run
+// holds it, refused where it cannot be held (a file system without locks).
+enum class ReportHold { Held, Busy, Refused };
+ReportHold holdReportInPlace(ReportStream& file, std::uint64_t& size);
 
 // Whether `size` bytes fit in the file opened in place, without changing
 // what it holds: reserved (no write of them can run out of room), none (a

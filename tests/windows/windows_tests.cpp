@@ -107,7 +107,7 @@ TEST(ReportFile, OthersMayReadAndWriteWhatIsBeingWritten) {
     std::uint64_t size = 1;
     ReportStream inPlace = openReportInPlace("shared_report_test.txt");
     ASSERT_TRUE(inPlace);
-    ASSERT_TRUE(holdReportInPlace(inPlace, size));
+    ASSERT_EQ(holdReportInPlace(inPlace, size), ReportHold::Held);
     EXPECT_EQ(size, 0u);
     const HANDLE another = openForReadWrite(L"shared_report_test.txt");
     EXPECT_NE(another, INVALID_HANDLE_VALUE);

@@ -221,23 +221,19 @@ ReportStream openReportInPlace(const char* path) {
     return streamOf(openExisting(path, [](const struct stat& s) { return S_ISREG(s.st_mode) && s.st_nlink == 1; }));
 }
 
-bool holdReportInPlace(ReportStream& file, std::uint64_t& size) {
-    // A lock of the open file itself, which only other runs ask for: another
-    // run holds it for one write and a cut, so a short wait is enough; one
-    // that does not let go leaves the old report as it is.
+ReportHold holdReportInPlace(ReportStream& file, std::uint64_t& size) {
+    // A lock of the open file itself (open file description locks), which
+    // only other runs ask for; closing the file lets it go.
     const int fd = ::fileno(file.get());
     struct flock whole {};
     whole.l_type = F_WRLCK;
     whole.l_whence = SEEK_SET;
-    for (int attempt = 0; ::fcntl(fd, F_OFD_SETLK, &whole) != 0; ++attempt) {
-        if ((errno != EAGAIN && errno != EACCES) || attempt == 300) return false;
-        const timespec pause{0, 10 * 1000 * 1000};
-        ::nanosleep(&pause, nullptr);
-    }
+    if (::fcntl(fd, F_OFD_SETLK, &whole) != 0)
+        return errno == EAGAIN || errno == EACCES ? ReportHold::Busy : ReportHold::Refused;
     struct stat seen {};
-    if (::fstat(fd, &seen) != 0) return false;
+    if (::fstat(fd, &seen) != 0) return ReportHold::Refused;
     size = static_cast<std::uint64_t>(seen.st_size);
-    return true;
+    return ReportHold::Held;
 }
 
 ReportRoom reserveReportRoom(ReportStream& file, std::uint64_t size) {

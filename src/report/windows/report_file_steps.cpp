@@ -117,25 +117,20 @@ ReportStream openReportInPlace(const char* path) {
     return streamOf(std::move(handle));
 }
 
-bool holdReportInPlace(ReportStream& file, std::uint64_t& size) {
+ReportHold holdReportInPlace(ReportStream& file, std::uint64_t& size) {
     const HANDLE handle = handleOf(file);
-    if (handle == INVALID_HANDLE_VALUE) return false;
+    if (handle == INVALID_HANDLE_VALUE) return ReportHold::Refused;
     // Windows's locks keep every other handle from the bytes they cover, so
     // the one lock that only other runs ask for covers a byte far past any
-    // report, and readers are never refused. Another run holds it for one
-    // write and a cut, so a short wait is enough; one that does not let go
-    // leaves the old report as it is. Closing the handle lets it go.
+    // report, and readers are never refused. Closing the handle lets it go.
     OVERLAPPED farByte{};
     farByte.OffsetHigh = 0x100;  // 1 TiB
-    for (int attempt = 0;
-         !LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &farByte); ++attempt) {
-        if (GetLastError() != ERROR_LOCK_VIOLATION || attempt == 300) return false;
-        Sleep(10);
-    }
+    if (!LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &farByte))
+        return GetLastError() == ERROR_LOCK_VIOLATION ? ReportHold::Busy : ReportHold::Refused;
     LARGE_INTEGER current{};
-    if (!GetFileSizeEx(handle, &current)) return false;
+    if (!GetFileSizeEx(handle, &current)) return ReportHold::Refused;
     size = static_cast<std::uint64_t>(current.QuadPart);
-    return true;
+    return ReportHold::Held;
 }
 
 ReportRoom reserveReportRoom(ReportStream& file, std::uint64_t size) {
