@@ -387,6 +387,12 @@ TEST_F(ReportPlace, TheDirectoryAndTheOldReportHaveTheirSay) {
             return asNobody ? becomeNobody() : std::string();
         };
     };
+    // As root, an old report made 0600 and given to nobody.
+    const auto nobodysOldReport = [&] {
+        write(report(), old, fs::perms(0600));
+        if (me != 0 || ::chown(report().c_str(), 65534, 65534) != 0) return std::string("not root");
+        return std::string();
+    };
     constexpr int kWritten = 0, kNotWritten = 1, kKilled = 128 + SIGKILL;
     struct Row {
         const char* what;
@@ -484,19 +490,11 @@ TEST_F(ReportPlace, TheDirectoryAndTheOldReportHaveTheirSay) {
         {"a directory closed to writing, the run killed at the write in place: the old report stays whole",
          [&] { return closedDirectory(longOld); }, killedAtCall("pwrite", true), kKilled, longOld, 0666, me},
         {"as root without CAP_FOWNER, an old report made 0600 and given to nobody: its bits and owner carry over",
-         [&] {
-             write(report(), old, fs::perms(0600));
-             if (me != 0 || ::chown(report().c_str(), 65534, 65534) != 0) return std::string("not root");
-             return std::string();
-         },
+         nobodysOldReport,
          [] { return dropCapabilities({CAP_FOWNER}); }, kWritten, fresh, 0600, 65534},
         {"the same without CAP_DAC_OVERRIDE and CAP_DAC_READ_SEARCH too, where a nameless file cannot be linked by "
          "itself (Linux before 6.10): still named, given away only then",
-         [&] {
-             write(report(), old, fs::perms(0600));
-             if (me != 0 || ::chown(report().c_str(), 65534, 65534) != 0) return std::string("not root");
-             return std::string();
-         },
+         nobodysOldReport,
          [] {
              emptyPathRefused = true;
              return dropCapabilities({CAP_FOWNER, CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH});

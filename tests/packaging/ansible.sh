@@ -90,15 +90,43 @@ outside() {
 (cd "$work/expected" && "$program")
 before=$(outside)
 
-# play <log> [ansible-playbook arguments...]: one run, at most 300 s.
+# playbook <log> <reports folder> [ansible-playbook arguments...]: one run
+# of the playbook, at most 300 s, started through the command in the array
+# `through` (none unless a caller sets it); its exit code in `status`.
+through=()
+playbook() {
+  local log=$1 reports=$2
+  shift 2
+  ANSIBLE_NOCOLOR=1 ANSIBLE_LOCALHOST_WARNING=0 ANSIBLE_HOST_KEY_CHECKING=0 timeout 300 ${through[@]+"${through[@]}"} \
+    ansible-playbook "$here/../../contrib/ansible/collect-cameras.yml" -e "camera_info_reports=$reports" "$@" \
+    >"$work/$log" 2>&1
+  status=$?
+}
+
+# entries <cameras.json> <host>=<what>...: each host's entry is this
+# machine's report (<what> "report") or an error that says <what>.
+entries() {
+  "$python" - "$work/expected/CameraInfo.txt" "$@" <<'PY'
+import json, sys
+expected = json.load(open(sys.argv[1]))
+merged = json.load(open(sys.argv[2]))
+problems = []
+for wanted in sys.argv[3:]:
+    host, what = wanted.split("=", 1)
+    entry = merged.get(host, {})
+    if not (entry.get("cameras", 0) == expected if what == "report" else what in entry.get("error", "")):
+        problems.append("%s is %r, not %s" % (host, entry, what))
+print("\n".join(problems))
+sys.exit(1 if problems else 0)
+PY
+}
+
+# play <log> [ansible-playbook arguments...]: one run over the inventory.
 play() {
   local log=$1 started
   shift
   started=$(date +%s)
-  ANSIBLE_NOCOLOR=1 ANSIBLE_LOCALHOST_WARNING=0 ANSIBLE_HOST_KEY_CHECKING=0 timeout 300 ansible-playbook \
-    -i "$work/inventory" -i "$work/inventory.yml" "$here/../../contrib/ansible/collect-cameras.yml" -e "camera_info_reports=$work/reports" \
-    "$@" >"$work/$log" 2>&1
-  status=$?
+  playbook "$log" "$work/reports" -i "$work/inventory" -i "$work/inventory.yml" "$@"
   took=$(($(date +%s) - started))
   tail -n "$(($(grep -c '^' "$here/fleet-hosts.txt") + 10))" "$work/$log"
   echo "took $took s"
@@ -209,14 +237,10 @@ sys.exit(0 if entry["cameras"] is None and re.match(r"20\d\d-[01]\d-[0-3]\dT", e
 if [ "$(id -u)" = 0 ] && unshare --mount --propagation private true 2>/dev/null; then
   printf '[linux]\nhardened\n[all:vars]\nansible_connection=local\nansible_python_interpreter=%s\ncamera_info_linux_program=%s\n' \
     "$python" "$program" >"$work/inventory-hardened"
-  ANSIBLE_NOCOLOR=1 ANSIBLE_LOCALHOST_WARNING=0 timeout 300 unshare --mount --propagation private sh -c '
-    mount -t tmpfs -o noexec,mode=1777 hardened /tmp && exec ansible-playbook -i "$1" "$2" -e "camera_info_reports=$3"' \
-    sh "$work/inventory-hardened" "$here/../../contrib/ansible/collect-cameras.yml" "$work/reports-hardened" \
-    >"$work/playbook-hardened.log" 2>&1
-  check "a host whose /tmp is mounted noexec gets its report" "$python" -c '
-import json, sys
-sys.exit(0 if json.load(open(sys.argv[1]))["hardened"].get("cameras", 0) == json.load(open(sys.argv[2])) else 1)
-' "$work/reports-hardened/cameras.json" "$work/expected/CameraInfo.txt"
+  through=(unshare --mount --propagation private sh -c 'mount -t tmpfs -o noexec,mode=1777 hardened /tmp && exec "$@"' sh)
+  playbook playbook-hardened.log "$work/reports-hardened" -i "$work/inventory-hardened"
+  through=()
+  check "a host whose /tmp is mounted noexec gets its report" entries "$work/reports-hardened/cameras.json" hardened=report
 else
   echo "skipped: a /tmp mounted noexec needs root and a mount namespace here"
 fi
@@ -273,20 +297,12 @@ refusedoverssh $common ansible_ssh_private_key_file=$ssh/stranger_key
 camera_info_linux_program=$program
 camera_info_timeout=3
 INVENTORY
-  ANSIBLE_NOCOLOR=1 ANSIBLE_SSH_ARGS="-o ControlMaster=no -o UserKnownHostsFile=$ssh/known_hosts -o StrictHostKeyChecking=no" \
-    timeout 300 ansible-playbook -i "$work/inventory-ssh" "$here/../../contrib/ansible/collect-cameras.yml" \
-    -e "camera_info_reports=$work/reports-ssh" >"$work/playbook-ssh.log" 2>&1
-  status=$?
+  ANSIBLE_SSH_ARGS="-o ControlMaster=no -o UserKnownHostsFile=$ssh/known_hosts -o StrictHostKeyChecking=no" \
+    playbook playbook-ssh.log "$work/reports-ssh" -i "$work/inventory-ssh"
   tail -n 6 "$work/playbook-ssh.log"
   check "over SSH: the run ends well" test $status = 0
-  check "over SSH: the reports as due, and the refused host as not reached" "$python" -c '
-import json, sys
-merged = json.load(open(sys.argv[1]))
-good = merged["overssh"].get("cameras", 0) == json.load(open(sys.argv[2]))
-hung = "took longer than 3 s" in merged["hangsoverssh"].get("error", "")
-refused = "could not be reached" in merged["refusedoverssh"].get("error", "")
-sys.exit(0 if good and hung and refused else 1)
-' "$work/reports-ssh/cameras.json" "$work/expected/CameraInfo.txt"
+  check "over SSH: the reports as due, and the refused host as not reached" entries "$work/reports-ssh/cameras.json" \
+    overssh=report "hangsoverssh=took longer than 3 s" "refusedoverssh=could not be reached"
   # The sessions' own processes may take a moment to end.
   tries=0
   while pgrep -u "$uid" >/dev/null && [ $tries -lt 50 ]; do
@@ -308,26 +324,19 @@ machines() {
     "$program" "$arm64_program" "$(uname -m)")
   printf '[linux]\nasks\narmboard camera_info_architecture=aarch64\nriscvboard camera_info_architecture=riscv64\n[all:vars]\nansible_connection=local\nansible_python_interpreter=%s\n' \
     "$python" >"$work/inventory-machines"
-  ANSIBLE_NOCOLOR=1 ANSIBLE_LOCALHOST_WARNING=0 timeout 300 "$here/../../scripts/qemu-user" arm64 ansible-playbook \
-    -i "$work/inventory-machines" "$here/../../contrib/ansible/collect-cameras.yml" \
-    -e "camera_info_reports=$work/reports-machines" -e "{\"camera_info_linux_programs\": $programs}" \
-    >"$work/playbook-machines.log" 2>&1
-  status=$?
+  through=("$here/../../scripts/qemu-user" arm64)
+  playbook playbook-machines.log "$work/reports-machines" -i "$work/inventory-machines" \
+    -e "{\"camera_info_linux_programs\": $programs}"
+  through=()
   if [ $status = 77 ]; then
     tail -n 1 "$work/playbook-machines.log"
     return
   fi
   tail -n 5 "$work/playbook-machines.log"
   check "a fleet of machines: the run ends well" test $status = 0
-  check "each host given the program of its machine, and one without a program listed with why" "$python" -c '
-import json, sys
-merged = json.load(open(sys.argv[1]))
-expected = json.load(open(sys.argv[2]))
-asks = merged["asks"].get("cameras", 0) == expected
-arm = merged["armboard"].get("cameras", 0) == expected
-riscv = "no camera-info program for riscv64" in merged["riscvboard"].get("error", "")
-sys.exit(0 if asks and arm and riscv else 1)
-' "$work/reports-machines/cameras.json" "$work/expected/CameraInfo.txt"
+  check "each host given the program of its machine, and one without a program listed with why" \
+    entries "$work/reports-machines/cameras.json" asks=report armboard=report \
+    "riscvboard=no camera-info program for riscv64"
 }
 if [ -n "$arm64_program" ]; then
   machines
