@@ -68,6 +68,17 @@ need_toolchains() {
   need_packages "${missing[@]}"
 }
 
+# configure_for <machine> <build directory> [cmake option...]: a build for
+# that machine with Debian's toolchain for it, -Werror, and JsonCpp from the
+# release's own source (scripts/fetch-jsoncpp).
+configure_for() {
+  local machine=$1 dir=$2
+  shift 2
+  cmake -S "$repo_root" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$repo_root/cmake/linux-gnu.cmake" \
+    -DCAMERA_INFO_TRIPLET="$(arch_field "$machine" triplet)" -DCAMERA_INFO_WERROR=ON \
+    -DCAMERA_INFO_JSONCPP_SOURCE_DIR="$repo_root/build/third_party/jsoncpp" "$@" >/dev/null
+}
+
 # package_version <script> <kind> <version>: stops the script unless the
 # version is one both Debian (a native package's) and RPM take: a digit
 # first, then letters, digits, ".", "+" or "~".
