@@ -234,7 +234,9 @@ sys.exit(0 if entry["cameras"] is None and re.match(r"20\d\d-[01]\d-[0-3]\dT", e
 # A host whose /tmp lets no program run (noexec, as hardened hosts mount it),
 # with no folder set for it: the run moves to Ansible's own temporary folder.
 # /tmp is such a mount in a mount namespace of this run's own.
-if [ "$(id -u)" = 0 ] && unshare --mount --propagation private true 2>/dev/null; then
+if [[ "$here/" == /tmp/* || "$work/" == /tmp/* ]]; then
+  echo "skipped: a /tmp mounted noexec would cover this clone, which is in /tmp"
+elif [ "$(id -u)" = 0 ] && unshare --mount --propagation private true 2>/dev/null; then
   printf '[linux]\nhardened\n[all:vars]\nansible_connection=local\nansible_python_interpreter=%s\ncamera_info_linux_program=%s\n' \
     "$python" "$program" >"$work/inventory-hardened"
   through=(unshare --mount --propagation private sh -c 'mount -t tmpfs -o noexec,mode=1777 hardened /tmp && exec "$@"' sh)
