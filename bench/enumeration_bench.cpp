@@ -6,10 +6,12 @@
 #include <filesystem>
 #include <map>
 
-#include "listed_registry.h"
-#include "video_devices.h"
-#include "sysfs_tree.h"
-#include "video_input_devices.h"
+#include "discovery/listed_registry.h"
+#include "discovery/linux/video_devices.h"
+#include "support/sysfs_tree.h"
+#include "discovery/video_input_devices.h"
+
+using namespace camera_info;
 
 namespace fs = std::filesystem;
 

@@ -4,8 +4,10 @@
 
 #include <json/writer.h>
 
-#include "camera_report.h"
-#include "styled_text.h"
+#include "report/camera_report.h"
+#include "report/styled_text.h"
+
+using namespace camera_info;
 
 namespace {
 

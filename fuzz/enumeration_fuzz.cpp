@@ -1,10 +1,12 @@
 // Enumeration over a registry driven by the fuzzer's bytes, against the
 // reference reading of the rules, with every handle accounted for.
 #include "alphabets.h"
-#include "enumeration_model.h"
+#include "support/enumeration_model.h"
 #include "fuzz_input.h"
-#include "scripted_registry.h"
-#include "video_input_devices.h"
+#include "support/scripted_registry.h"
+#include "discovery/video_input_devices.h"
+
+using namespace camera_info;
 
 namespace {
 

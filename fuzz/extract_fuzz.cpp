@@ -1,8 +1,10 @@
 // Identifier extraction against its plain reference reading.
 #include "alphabets.h"
-#include "enumeration_model.h"
+#include "support/enumeration_model.h"
 #include "fuzz_input.h"
-#include "video_input_devices.h"
+#include "discovery/video_input_devices.h"
+
+using namespace camera_info;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzInput input(data, size);

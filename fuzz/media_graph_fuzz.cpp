@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "fuzz_input.h"
-#include "media_graph.h"
+#include "discovery/linux/media_graph.h"
+
+using namespace camera_info;
 
 namespace {
 

@@ -1,11 +1,13 @@
 // The report for any list of records: it parses back to exactly the records
 // and matches the JSON library's own styled output.
 #include "alphabets.h"
-#include "camera_report.h"
+#include "report/camera_report.h"
 #include "fuzz_input.h"
-#include "report_oracle.h"
-#include "styled_text.h"
-#include "utf8.h"
+#include "support/report_oracle.h"
+#include "report/styled_text.h"
+#include "report/utf8.h"
+
+using namespace camera_info;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzInput input(data, size);

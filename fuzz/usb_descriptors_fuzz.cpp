@@ -5,7 +5,9 @@
 #include <vector>
 
 #include "fuzz_input.h"
-#include "usb_descriptors.h"
+#include "discovery/linux/usb_descriptors.h"
+
+using namespace camera_info;
 
 namespace {
 

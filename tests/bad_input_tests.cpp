@@ -2,13 +2,15 @@
 // must always parse back to exactly the records.
 #include <gtest/gtest.h>
 
-#include "camera_report.h"
-#include "name_cases.h"
-#include "report_oracle.h"
-#include "scripted_registry.h"
-#include "styled_text.h"
-#include "utf8.h"
-#include "video_input_devices.h"
+#include "report/camera_report.h"
+#include "support/name_cases.h"
+#include "support/report_oracle.h"
+#include "support/scripted_registry.h"
+#include "report/styled_text.h"
+#include "report/utf8.h"
+#include "discovery/video_input_devices.h"
+
+namespace camera_info {
 
 namespace {
 
@@ -80,3 +82,5 @@ TEST(BadInput, TenThousandDevices) {
 }
 
 }  // namespace
+
+}  // namespace camera_info

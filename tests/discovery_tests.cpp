@@ -3,9 +3,11 @@
 
 #include <algorithm>
 
-#include "name_cases.h"
-#include "scripted_registry.h"
-#include "video_input_devices.h"
+#include "support/name_cases.h"
+#include "support/scripted_registry.h"
+#include "discovery/video_input_devices.h"
+
+namespace camera_info {
 
 namespace {
 
@@ -277,3 +279,5 @@ TEST(Enumeration, NoDevices) {
 }
 
 }  // namespace
+
+}  // namespace camera_info

@@ -4,9 +4,11 @@
 
 #include <functional>
 
-#include "enumeration_model.h"
-#include "scripted_registry.h"
-#include "video_input_devices.h"
+#include "support/enumeration_model.h"
+#include "support/scripted_registry.h"
+#include "discovery/video_input_devices.h"
+
+namespace camera_info {
 
 namespace {
 
@@ -104,3 +106,5 @@ TEST(FaultInjection, TheModelSeesFaults) {
 }
 
 }  // namespace
+
+}  // namespace camera_info

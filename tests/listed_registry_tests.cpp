@@ -8,8 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "listed_registry.h"
-#include "video_input_devices.h"
+#include "discovery/listed_registry.h"
+#include "discovery/video_input_devices.h"
+
+namespace camera_info {
 
 namespace {
 
@@ -149,3 +151,5 @@ TEST(ListedRegistry, TheStatusesTheRulesExpect) {
 }
 
 }  // namespace
+
+}  // namespace camera_info

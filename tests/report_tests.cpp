@@ -6,12 +6,14 @@
 #include <iterator>
 #include <random>
 
-#include "allocation_probe.h"
-#include "camera_report.h"
-#include "report_file.h"
-#include "report_oracle.h"
-#include "styled_text.h"
-#include "utf8.h"
+#include "support/allocation_probe.h"
+#include "report/camera_report.h"
+#include "report/report_file.h"
+#include "support/report_oracle.h"
+#include "report/styled_text.h"
+#include "report/utf8.h"
+
+namespace camera_info {
 
 namespace {
 
@@ -199,3 +201,5 @@ TEST(ReportFile, AFileThatCannotBeOpenedIsNotWritten) {
 }
 
 }  // namespace
+
+}  // namespace camera_info

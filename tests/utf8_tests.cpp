@@ -2,11 +2,12 @@
 // is one) and of the project's own conversions, held to the same bytes.
 #include <gtest/gtest.h>
 
+#include "support/random_text.h"
+#include "text/utf.h"
+#include "report/utf8.h"
+#include "support/utf8_reader.h"
 
-#include "random_text.h"
-#include "utf.h"
-#include "utf8.h"
-#include "utf8_reader.h"
+namespace camera_info {
 
 namespace {
 
@@ -90,3 +91,5 @@ TEST(Utf8, WellFormedTextRoundTrips) {
 }
 
 }  // namespace
+
+}  // namespace camera_info

@@ -1,4 +1,8 @@
 // Unattended runs elsewhere: no system dialogs exist to be kept away.
-#include "unattended_run.h"
+#include "app/unattended_run.h"
+
+namespace camera_info {
 
 void prepareUnattendedRun() {}
+
+}  // namespace camera_info

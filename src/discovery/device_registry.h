@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+namespace camera_info {
+
 // A platform status with COM's meaning: negative is failure, 0 is S_OK and
 // other non-negative values (S_FALSE is 1) are success with a remark.
 using Status = std::int32_t;
@@ -52,3 +54,5 @@ public:
 // The registry of the platform the program was built for; defined by the one
 // backend that the build selects.
 std::unique_ptr<DeviceRegistry> makePlatformRegistry();
+
+}  // namespace camera_info

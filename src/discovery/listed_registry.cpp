@@ -1,10 +1,12 @@
 // COM's objects and statuses, made for a platform that only lists devices:
 // the one place outside the Windows backend where they are imitated.
-#include "listed_registry.h"
+#include "discovery/listed_registry.h"
 
 #include <map>
 #include <memory>
 #include <utility>
+
+namespace camera_info {
 
 namespace {
 
@@ -117,3 +119,5 @@ void ListedRegistry::release(HandleKind kind, Handle handle) {
         case HandleKind::PropertyValue: destroy<PropertyValue>(handle); break;
     }
 }
+
+}  // namespace camera_info

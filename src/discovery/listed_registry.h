@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "device_registry.h"
+#include "discovery/device_registry.h"
+
+namespace camera_info {
 
 // One device as the platform lists it: the path the platform knows it by
 // (a moniker's display name) and its properties, each made or read only
@@ -49,3 +51,5 @@ public:
 private:
     std::function<DeviceList()> list_;
 };
+
+}  // namespace camera_info

@@ -1,10 +1,12 @@
 // The enumeration rules, written once over the DeviceRegistry seam.
-#include "video_input_devices.h"
+#include "discovery/video_input_devices.h"
 
 #include <algorithm>
 #include <optional>
 
-#include "utf.h"
+#include "text/utf.h"
+
+namespace camera_info {
 
 namespace {
 
@@ -128,3 +130,5 @@ std::int32_t listVideoInputDevices(CameraList& cameras) {
     const std::unique_ptr<DeviceRegistry> registry = makePlatformRegistry();
     return listVideoInputDevices(*registry, cameras);
 }
+
+}  // namespace camera_info

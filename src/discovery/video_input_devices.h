@@ -5,7 +5,9 @@
 #include <string>
 
 #include "camera_info.h"
-#include "device_registry.h"
+#include "discovery/device_registry.h"
+
+namespace camera_info {
 
 // Appends one record per describable device of the platform's own registry
 // and returns how many it appended. Never clears `cameras`.
@@ -23,3 +25,5 @@ std::u16string extractIdAfter(const std::u16string& displayName, const std::u16s
 // high surrogate, which could only be half a character once what followed it
 // is gone.
 std::u16string nameFromPropertyText(const std::u16string& text);
+
+}  // namespace camera_info

@@ -4,7 +4,9 @@
 
 #include <unistd.h>
 
-#include "unique_resource.h"
+#include "owners/unique_resource.h"
+
+namespace camera_info {
 
 struct FileDescriptorTraits {
     using Value = int;
@@ -12,3 +14,5 @@ struct FileDescriptorTraits {
     static void close(int fd) { (void)::close(fd); }
 };
 using FileDescriptor = UniqueResource<FileDescriptorTraits>;
+
+}  // namespace camera_info

@@ -6,6 +6,8 @@
 
 #include <utility>
 
+namespace camera_info {
+
 // Traits: `Value`, `static Value none()` and `static void close(Value)`.
 template <typename Traits>
 class UniqueResource {
@@ -41,3 +43,5 @@ public:
 private:
     Value value_ = Traits::none();
 };
+
+}  // namespace camera_info

@@ -1,10 +1,12 @@
 // Builds the report document and writes it as "CameraInfo.txt".
-#include "camera_report.h"
+#include "report/camera_report.h"
 
 #include <algorithm>
 
-#include "report_file.h"
-#include "utf8.h"
+#include "report/report_file.h"
+#include "report/utf8.h"
+
+namespace camera_info {
 
 Json::Value buildCameraReport(const CameraList& cameras, std::int32_t count) {
     Json::Value document;  // null until the first element is indexed
@@ -25,3 +27,5 @@ void writeCameraReport(const Json::Value& document) {
     // absence is the only signal, and the exit code stays 0.
     (void)writeReportFile("CameraInfo.txt", document);
 }
+
+}  // namespace camera_info

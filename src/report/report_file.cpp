@@ -1,6 +1,6 @@
 // In which order the report gets to its place, and what a failure leaves
 // behind; the platform's steps are in report_file_steps.h.
-#include "report_file.h"
+#include "report/report_file.h"
 
 #include <chrono>
 #include <cstdint>
@@ -8,8 +8,10 @@
 #include <thread>
 #include <utility>
 
-#include "report_file_steps.h"
-#include "styled_text.h"
+#include "report/report_file_steps.h"
+#include "report/styled_text.h"
+
+namespace camera_info {
 
 namespace {
 
@@ -107,3 +109,5 @@ bool writeReportFile(const char* path, const Json::Value& document) {
     removeReportFile(path);
     return false;
 }
+
+}  // namespace camera_info

@@ -7,7 +7,9 @@
 #include <optional>
 #include <string>
 
-#include "report_stream.h"
+#include "report/report_stream.h"
+
+namespace camera_info {
 
 // Whether a FIFO stands under `path`: someone waiting to read the report
 // as a stream. Never, where FIFOs do not live in the file system.
@@ -90,3 +92,5 @@ bool writeReportAtStart(ReportStream& file, const std::string& text);
 // Ends the file written in place after its first `length` bytes, and closes
 // it; false if that failed.
 bool closeReportInPlace(ReportStream file, std::uint64_t length);
+
+}  // namespace camera_info

@@ -3,7 +3,9 @@
 
 #include <cstdio>
 
-#include "unique_resource.h"
+#include "owners/unique_resource.h"
+
+namespace camera_info {
 
 struct ReportStreamTraits {
     using Value = std::FILE*;
@@ -23,3 +25,5 @@ public:
         return file != nullptr && std::fclose(file) == 0;
     }
 };
+
+}  // namespace camera_info

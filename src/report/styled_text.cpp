@@ -1,6 +1,6 @@
 // The report's styled text, written by hand because the JSON library's own
 // writers escape non-ASCII text, use lowercase hex or indent with tabs.
-#include "styled_text.h"
+#include "report/styled_text.h"
 
 #include <json/writer.h>
 
@@ -13,6 +13,8 @@
 #else
 #define CAMERA_INFO_NOINLINE __attribute__((noinline))
 #endif
+
+namespace camera_info {
 
 namespace {
 
@@ -206,3 +208,5 @@ bool writeStyledText(const Json::Value& document, std::FILE* file) {
     putLiteral(out, "\n");
     return out.flush();
 }
+
+}  // namespace camera_info

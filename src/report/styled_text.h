@@ -6,6 +6,8 @@
 
 #include <json/value.h>
 
+namespace camera_info {
+
 // Three-space indentation, raw UTF-8, capital hex digits in \u escapes,
 // ending in a line feed.
 std::string toStyledText(const Json::Value& document);
@@ -14,3 +16,5 @@ std::string toStyledText(const Json::Value& document);
 // copy of a whole large report is ever held. Returns whether every byte was
 // written.
 bool writeStyledText(const Json::Value& document, std::FILE* file);
+
+}  // namespace camera_info

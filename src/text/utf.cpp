@@ -1,5 +1,7 @@
 // UTF-16 <-> UTF-8 conversions of the project's own.
-#include "utf.h"
+#include "text/utf.h"
+
+namespace camera_info {
 
 namespace {
 
@@ -132,3 +134,5 @@ std::size_t incompleteUtf8Tail(const std::string& bytes) {
     }
     return 0;
 }
+
+}  // namespace camera_info

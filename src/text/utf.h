@@ -4,6 +4,8 @@
 
 #include <string>
 
+namespace camera_info {
+
 // The halves of a UTF-16 surrogate pair.
 inline bool isHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 inline bool isLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
@@ -20,3 +22,5 @@ std::u16string decodeUtf8(const std::string& bytes);
 // How many bytes at the end of `bytes` begin a well-formed UTF-8 sequence
 // that the end cuts short (a character cut in half); 0 when there are none.
 std::size_t incompleteUtf8Tail(const std::string& bytes);
+
+}  // namespace camera_info

@@ -8,7 +8,9 @@
 #include <filesystem>
 #include <vector>
 
-#include "linux_backend_fixtures.h"
+#include "support/linux_backend_fixtures.h"
+
+namespace camera_info {
 
 namespace fs = std::filesystem;
 
@@ -118,3 +120,5 @@ TEST_F(DeviceNodes, NodesThatOpenWithoutAnsweringFallBackOnTheirIndex) {
 }
 
 }  // namespace
+
+}  // namespace camera_info

@@ -13,9 +13,11 @@
 #include <thread>
 #include <vector>
 
-#include "allocation_probe.h"
-#include "linux_backend_fixtures.h"
-#include "no_hang.h"
+#include "support/allocation_probe.h"
+#include "support/linux_backend_fixtures.h"
+#include "support/no_hang.h"
+
+namespace camera_info {
 
 namespace fs = std::filesystem;
 
@@ -181,3 +183,5 @@ TEST_F(SysfsTree, LargeAttributesCostAPageEach) {
 }
 
 }  // namespace
+
+}  // namespace camera_info

@@ -10,9 +10,11 @@
 #include <utility>
 #include <vector>
 
-#include "graph_builder.h"
-#include "linux_backend_fixtures.h"
-#include "no_hang.h"
+#include "support/graph_builder.h"
+#include "support/linux_backend_fixtures.h"
+#include "support/no_hang.h"
+
+namespace camera_info {
 
 namespace fs = std::filesystem;
 
@@ -175,3 +177,5 @@ TEST_F(MediaDevices, ASensorsNameIsItsModelAndCarriesNoIds) {
 }
 
 }  // namespace
+
+}  // namespace camera_info

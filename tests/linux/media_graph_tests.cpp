@@ -8,9 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "graph_builder.h"
-#include "media_ctl_dump.h"
-#include "media_graph.h"
+#include "support/graph_builder.h"
+#include "support/media_ctl_dump.h"
+#include "discovery/linux/media_graph.h"
+
+namespace camera_info {
 
 namespace {
 
@@ -360,3 +362,5 @@ TEST(MediaGraph, WhatRealWebcamsGraphsSayOfTheirNodes) {
 }
 
 }  // namespace
+
+}  // namespace camera_info

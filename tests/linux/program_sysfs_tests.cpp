@@ -14,11 +14,13 @@
 #include <iterator>
 #include <thread>
 
-#include "no_hang.h"
-#include "on_disk.h"
-#include "program_run.h"
-#include "sysfs_namespace.h"
-#include "sysfs_tree.h"
+#include "support/no_hang.h"
+#include "support/on_disk.h"
+#include "support/program_run.h"
+#include "support/sysfs_namespace.h"
+#include "support/sysfs_tree.h"
+
+namespace camera_info {
 
 namespace fs = std::filesystem;
 
@@ -133,13 +135,15 @@ TEST_F(WholeProgram, AReportLargerThanAPipeReachesASlowReaderWhole) {
 
 }  // namespace
 
+}  // namespace camera_info
+
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
-    const std::string why = fakeSysfsRefusal();
+    const std::string why = camera_info::fakeSysfsRefusal();
     if (!why.empty()) {
         std::printf("skipped: the whole program over a built sysfs tree needs a private mount namespace: %s\n",
                     why.c_str());
-        return kSkipExitCode;
+        return camera_info::kSkipExitCode;
     }
     return RUN_ALL_TESTS();
 }

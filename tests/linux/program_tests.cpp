@@ -6,9 +6,9 @@
 
 #include <json/reader.h>
 
-#include "no_hang.h"
-#include "on_disk.h"
-#include "program_run.h"
+#include "support/no_hang.h"
+#include "support/on_disk.h"
+#include "support/program_run.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -16,6 +16,8 @@
 #include <iterator>
 #include <memory>
 #include <vector>
+
+namespace camera_info {
 
 namespace fs = std::filesystem;
 
@@ -111,3 +113,5 @@ TEST_F(Program, AFifoWithNobodyReadingGetsNoReportAndNoWait) {
 }
 
 }  // namespace
+
+}  // namespace camera_info

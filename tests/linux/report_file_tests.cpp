@@ -33,13 +33,15 @@
 #include <thread>
 #include <vector>
 
-#include "camera_report.h"
-#include "no_hang.h"
-#include "on_disk.h"
-#include "program_run.h"
-#include "report_file.h"
-#include "styled_text.h"
-#include "sysfs_namespace.h"
+#include "report/camera_report.h"
+#include "support/no_hang.h"
+#include "support/on_disk.h"
+#include "support/program_run.h"
+#include "report/report_file.h"
+#include "report/styled_text.h"
+#include "support/sysfs_namespace.h"
+
+namespace camera_info {
 
 namespace fs = std::filesystem;
 
@@ -698,3 +700,5 @@ TEST_F(ReportFifo, AReaderThatLeavesEarlyOnlyFailsTheWrite) {
 }
 
 }  // namespace
+
+}  // namespace camera_info

@@ -13,12 +13,14 @@
 #include <filesystem>
 #include <string>
 
-#include "no_hang.h"
-#include "on_disk.h"
-#include "listed_registry.h"
-#include "sysfs_tree.h"
-#include "video_devices.h"
-#include "video_input_devices.h"
+#include "support/no_hang.h"
+#include "support/on_disk.h"
+#include "discovery/listed_registry.h"
+#include "support/sysfs_tree.h"
+#include "discovery/linux/video_devices.h"
+#include "discovery/video_input_devices.h"
+
+namespace camera_info {
 
 namespace fs = std::filesystem;
 
@@ -69,3 +71,5 @@ TEST_F(SwappedTree, AnAttributeThatIsAFifoWhenOpenedIsNotRead) {
 }
 
 }  // namespace
+
+}  // namespace camera_info

@@ -7,8 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "linux_backend_fixtures.h"
-#include "usb_blobs.h"
+#include "support/linux_backend_fixtures.h"
+#include "support/usb_blobs.h"
+
+namespace camera_info {
 
 namespace fs = std::filesystem;
 
@@ -183,7 +185,6 @@ TEST_F(SysfsTree, NodesInNodeNumberOrderWhateverTheDigits) {
     EXPECT_EQ(names, expected) << "\"video\" alone is no node";
 }
 
-
 // uvcvideo names a node "<product>: <function>" (or "UVC Camera (<vid>:<pid>)"
 // for a device without a product string) and the kernel keeps 31 bytes of it.
 TEST_F(SysfsTree, NamesTheKernelCutAreMadeWhole) {
@@ -287,3 +288,5 @@ TEST_F(SysfsTree, NamesAreMadeWholeOnlyFromTheFunctionsOwnString) {
 }
 
 }  // namespace
+
+}  // namespace camera_info

@@ -5,8 +5,10 @@
 #include <optional>
 #include <string>
 
-#include "usb_blobs.h"
-#include "usb_descriptors.h"
+#include "support/usb_blobs.h"
+#include "discovery/linux/usb_descriptors.h"
+
+namespace camera_info {
 
 namespace {
 
@@ -68,3 +70,5 @@ TEST(UsbDescriptors, TheStringsOfOneInterfaceInOneConfiguration) {
 }
 
 }  // namespace
+
+}  // namespace camera_info

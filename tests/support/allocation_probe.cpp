@@ -1,7 +1,7 @@
 // A global operator new that remembers the largest request while a probe
 // runs. Under AddressSanitizer the sanitizer's own allocator stays in place:
 // memory bounds are the plain build's business.
-#include "allocation_probe.h"
+#include "support/allocation_probe.h"
 
 #include <atomic>
 #include <cstdlib>
@@ -9,7 +9,7 @@
 
 #if defined(__SANITIZE_ADDRESS__)
 
-std::optional<std::size_t> largestAllocationDuring(const std::function<void()>& step) {
+std::optional<std::size_t> camera_info::largestAllocationDuring(const std::function<void()>& step) {
     step();
     return std::nullopt;
 }
@@ -40,7 +40,7 @@ void operator delete[](void* block) noexcept { std::free(block); }
 void operator delete(void* block, std::size_t) noexcept { std::free(block); }
 void operator delete[](void* block, std::size_t) noexcept { std::free(block); }
 
-std::optional<std::size_t> largestAllocationDuring(const std::function<void()>& step) {
+std::optional<std::size_t> camera_info::largestAllocationDuring(const std::function<void()>& step) {
     largest = 0;
     probing = true;
     step();
@@ -49,3 +49,4 @@ std::optional<std::size_t> largestAllocationDuring(const std::function<void()>& 
 }
 
 #endif
+

@@ -7,7 +7,11 @@
 #include <functional>
 #include <optional>
 
+namespace camera_info {
+
 // The size of the largest allocation through operator new while `step` ran;
 // none under AddressSanitizer, which keeps the allocator to itself (`step`
 // runs all the same).
 std::optional<std::size_t> largestAllocationDuring(const std::function<void()>& step);
+
+}  // namespace camera_info

@@ -1,7 +1,9 @@
 // The reference reading of the enumeration rules.
-#include "enumeration_model.h"
+#include "support/enumeration_model.h"
 
 #include <cstddef>
+
+namespace camera_info {
 
 namespace {
 
@@ -68,3 +70,5 @@ CameraList expectedCameras(const RegistryScript& script) {
     }
     return cameras;
 }
+
+}  // namespace camera_info

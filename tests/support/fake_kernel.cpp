@@ -1,7 +1,9 @@
 // The kernel's ioctls answered by device number.
-#include "fake_kernel.h"
+#include "support/fake_kernel.h"
 
 #include <sys/stat.h>
+
+namespace camera_info {
 
 namespace {
 
@@ -33,3 +35,5 @@ DeviceQueries FakeKernel::queries() {
             return found->second;
         }};
 }
+
+}  // namespace camera_info

@@ -11,8 +11,10 @@
 #include <optional>
 #include <vector>
 
-#include "kernel_queries.h"
-#include "media_graph.h"
+#include "discovery/linux/kernel_queries.h"
+#include "discovery/linux/media_graph.h"
+
+namespace camera_info {
 
 class FakeKernel {
 public:
@@ -46,3 +48,5 @@ private:
     std::vector<dev_t> asked_;
     int graphReads_ = 0;
 };
+
+}  // namespace camera_info

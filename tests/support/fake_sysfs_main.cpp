@@ -4,7 +4,9 @@
 #include <cstdlib>
 #include <iostream>
 
-#include "sysfs_tree.h"
+#include "support/sysfs_tree.h"
+
+using namespace camera_info;
 
 int main(int argc, char** argv) {
     if (argc != 3 && argc != 4) {

@@ -8,7 +8,9 @@
 #include <utility>
 #include <vector>
 
-#include "media_graph.h"
+#include "discovery/linux/media_graph.h"
+
+namespace camera_info {
 
 class GraphBuilder {
 public:
@@ -60,3 +62,5 @@ inline MediaTopology receiverGraph(const std::string& sensor, const std::vector<
         g.link(csi, i + 1, g.node("Capture " + std::to_string(minors[i]), minors[i]), 0);
     return g.topology();
 }
+
+}  // namespace camera_info

@@ -6,7 +6,9 @@
 #include <cstdio>
 #include <string>
 
-#include "sysfs_namespace.h"
+#include "support/sysfs_namespace.h"
+
+using namespace camera_info;
 
 int main(int argc, char** argv) {
     if (argc < 4) {

@@ -13,12 +13,14 @@
 #include <string>
 #include <vector>
 
-#include "fake_kernel.h"
-#include "listed_registry.h"
-#include "on_disk.h"
-#include "sysfs_tree.h"
-#include "video_devices.h"
-#include "video_input_devices.h"
+#include "support/fake_kernel.h"
+#include "discovery/listed_registry.h"
+#include "support/on_disk.h"
+#include "support/sysfs_tree.h"
+#include "discovery/linux/video_devices.h"
+#include "discovery/video_input_devices.h"
+
+namespace camera_info {
 
 class SysfsTree : public OnDisk {
 protected:
@@ -120,3 +122,5 @@ protected:
         link("char/" + number, target);
     }
 };
+
+}  // namespace camera_info

@@ -1,10 +1,12 @@
 // A reader of media-ctl's text, enough for the graph rules.
-#include "media_ctl_dump.h"
+#include "support/media_ctl_dump.h"
 
 #include <optional>
 #include <regex>
 #include <set>
 #include <sstream>
+
+namespace camera_info {
 
 namespace {
 
@@ -138,3 +140,5 @@ std::map<std::string, std::string> dumpSections(const std::string& text) {
     }
     return sections;
 }
+
+}  // namespace camera_info

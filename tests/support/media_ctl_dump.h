@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "media_graph.h"
+#include "discovery/linux/media_graph.h"
+
+namespace camera_info {
 
 // The device number a dump's /dev name stands for: /dev/videoN is 81:N, as
 // on a machine without other video drivers; other nodes get numbers of 82.
@@ -24,3 +26,5 @@ std::vector<MediaTopology> parseMediaCtl(const std::string& text);
 // line is part "", each such line starts part "X". Parts are separate
 // machines.
 std::map<std::string, std::string> dumpSections(const std::string& text);
+
+}  // namespace camera_info

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace camera_info {
+
 struct NameCase {
     const char* what;
     std::u16string text;  // the property's text
@@ -37,3 +39,5 @@ inline std::vector<NameCase> nameCases() {
          std::u16string(200, u'\xD83D') + std::u16string(54, u'\xDCF7')},
     };
 }
+
+}  // namespace camera_info

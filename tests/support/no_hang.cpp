@@ -1,5 +1,5 @@
 // Runs a step that must not block, and frees it if it does.
-#include "no_hang.h"
+#include "support/no_hang.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -7,6 +7,8 @@
 
 #include <future>
 #include <thread>
+
+namespace camera_info {
 
 bool finishesUnaided(const std::function<void()>& step, const std::vector<std::filesystem::path>& fifos,
                      std::chrono::milliseconds limit) {
@@ -60,3 +62,5 @@ std::string FifoReader::readAll(std::size_t chunk, std::chrono::milliseconds pau
     }
     return received;
 }
+
+}  // namespace camera_info

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace camera_info {
+
 // Runs `step` on a thread of its own. If it has not finished within `limit`,
 // every FIFO in `fifos` is opened from both sides, which lets a step blocked
 // on one of them go on, and the answer is false: the step would have hung.
@@ -33,3 +35,5 @@ public:
 private:
     int fd_;
 };
+
+}  // namespace camera_info

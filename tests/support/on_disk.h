@@ -11,6 +11,8 @@
 #include <iterator>
 #include <string>
 
+namespace camera_info {
+
 inline std::string slurp(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -33,3 +35,5 @@ protected:
 private:
     std::filesystem::path root_;
 };
+
+}  // namespace camera_info

@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "on_disk.h"
+#include "support/on_disk.h"
+
+namespace camera_info {
 
 struct ProgramResult {
     bool exited = false;  // ended by returning, not by a signal
@@ -61,3 +63,5 @@ inline int runInChild(const std::function<int()>& body) {
     if (child < 0 || ::waitpid(child, &status, 0) != child) return -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
+
+}  // namespace camera_info

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace camera_info {
+
 inline std::vector<std::u16string> randomTexts(int count = 2000) {
     std::mt19937 random(7);
     std::uniform_int_distribution<int> length(0, 40);
@@ -23,3 +25,5 @@ inline std::vector<std::u16string> randomTexts(int count = 2000) {
     }
     return texts;
 }
+
+}  // namespace camera_info

@@ -1,11 +1,13 @@
 // The JSON library's writer and reader as oracles for the report.
-#include "report_oracle.h"
+#include "support/report_oracle.h"
 
 #include <json/reader.h>
 #include <json/writer.h>
 
 #include <cctype>
 #include <memory>
+
+namespace camera_info {
 
 std::string libraryStyledText(const Json::Value& document) {
     Json::StreamWriterBuilder writer;
@@ -33,3 +35,5 @@ bool parseReport(const std::string& text, Json::Value& parsed, std::string* erro
     std::string ignored;
     return reader->parse(text.data(), text.data() + text.size(), &parsed, errors ? errors : &ignored);
 }
+
+}  // namespace camera_info

@@ -1,7 +1,9 @@
 // The scripted registry's bookkeeping.
-#include "scripted_registry.h"
+#include "support/scripted_registry.h"
 
 #include <stdexcept>
+
+namespace camera_info {
 
 std::string describe(HandleKind kind) {
     switch (kind) {
@@ -116,3 +118,5 @@ void ScriptedRegistry::release(HandleKind kind, Handle handle) {
                           : std::string()));
     live_.erase(it);
 }
+
+}  // namespace camera_info

@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "device_registry.h"
+#include "discovery/device_registry.h"
+
+namespace camera_info {
 
 // What a failed property read does to the value it was given.
 enum class FailedReadEffect { Untouched, Emptied, Overwritten };
@@ -83,3 +85,5 @@ private:
 };
 
 std::string describe(HandleKind kind);
+
+}  // namespace camera_info

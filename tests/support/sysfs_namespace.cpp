@@ -1,5 +1,5 @@
 // Private mount namespaces for whole-program runs over built sysfs trees.
-#include "sysfs_namespace.h"
+#include "support/sysfs_namespace.h"
 
 #include <fcntl.h>
 #include <sched.h>
@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <cstring>
 #include <string>
+
+namespace camera_info {
 
 namespace {
 
@@ -79,3 +81,5 @@ std::string fakeSysfsRefusal() {
     ::rmdir(dir);
     return why;
 }
+
+}  // namespace camera_info

@@ -4,6 +4,8 @@
 
 #include <string>
 
+namespace camera_info {
+
 // Moves the calling process into a mount namespace of its own (inside a user
 // namespace of its own when it is not root), where mounts are seen by it and
 // its children only. Returns why it cannot be done, or an empty text. Call
@@ -22,3 +24,5 @@ std::string fakeSysfsRefusal();
 
 // Exit code that CTest takes for a skipped test.
 constexpr int kSkipExitCode = 77;
+
+}  // namespace camera_info

@@ -1,11 +1,13 @@
 // sysfs-like trees for tests, benchmarks and the fake-sysfs tool.
-#include "sysfs_tree.h"
+#include "support/sysfs_tree.h"
 
 #include <sys/stat.h>
 
 #include <cstdio>
 #include <fstream>
 #include <stdexcept>
+
+namespace camera_info {
 
 namespace fs = std::filesystem;
 
@@ -87,3 +89,5 @@ void SysfsTreeBuilder::uvcCameras(int count, std::size_t attributeBytes) const {
         node(interface, "video" + std::to_string(2 * i + 1), name, std::string("1"));
     }
 }
+
+}  // namespace camera_info

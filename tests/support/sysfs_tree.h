@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+namespace camera_info {
+
 class SysfsTreeBuilder {
 public:
     // `sys` stands for /sys; it is created if missing.
@@ -51,3 +53,5 @@ public:
 private:
     std::filesystem::path sys_;
 };
+
+}  // namespace camera_info

@@ -5,6 +5,8 @@
 #include <initializer_list>
 #include <string>
 
+namespace camera_info {
+
 namespace usb_blobs {
 
 inline std::string bytes(std::initializer_list<int> values) {
@@ -33,3 +35,5 @@ inline std::string interface(int number, int alternate, int iInterface) {
 }
 
 }  // namespace usb_blobs
+
+}  // namespace camera_info

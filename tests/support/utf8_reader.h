@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+namespace camera_info {
+
 // The code points of well-formed UTF-8, or none when any byte is out of
 // place. Written from the encoding's definition: each sequence's value must
 // need exactly its length, and no value is a surrogate or past U+10FFFF.
@@ -49,3 +51,5 @@ inline std::u32string codePointsOf(const std::u16string& text) {
     }
     return out;
 }
+
+}  // namespace camera_info

@@ -7,14 +7,16 @@
 #include <string>
 #include <utility>
 
-#include "directshow_registry.h"
-#include "random_text.h"
-#include "report_file.h"
-#include "report_file_steps.h"
-#include "styled_text.h"
-#include "utf.h"
-#include "utf8.h"
-#include "video_input_devices.h"
+#include "discovery/windows/directshow_registry.h"
+#include "support/random_text.h"
+#include "report/report_file.h"
+#include "report/report_file_steps.h"
+#include "report/styled_text.h"
+#include "text/utf.h"
+#include "report/utf8.h"
+#include "discovery/video_input_devices.h"
+
+namespace camera_info {
 
 namespace {
 
@@ -177,3 +179,5 @@ TEST(Utf8, ThePlatformAndTheProjectsOwnConversionAgree) {
 }
 
 }  // namespace
+
+}  // namespace camera_info

@@ -1,11 +1,13 @@
 // Whether a video node captures: a node on USB is never opened while its
 // graph tells or its camera may be asleep; any other node is asked.
-#include "capture_nodes.h"
+#include "discovery/linux/capture_nodes.h"
 
 #include <linux/videodev2.h>
 #include <sys/sysmacros.h>
 
-#include "file_descriptor.h"
+#include "owners/file_descriptor.h"
+
+namespace camera_info {
 
 namespace {
 
@@ -52,3 +54,5 @@ bool captures(const KernelDevice& device, const VideoNode& node, const std::vect
     const std::optional<std::string> index = readLine(node.directory + "/index");
     return !index || *index == "0";
 }
+
+}  // namespace camera_info

@@ -1,8 +1,10 @@
 // The media graphs read once each, and the sensors they put in the place of
 // the nodes they feed.
-#include "graph_cameras.h"
+#include "discovery/linux/graph_cameras.h"
 
-#include "file_descriptor.h"
+#include "owners/file_descriptor.h"
+
+namespace camera_info {
 
 Graphs readGraphs(const KernelPaths& paths, const DeviceQueries& queries) {
     Graphs graphs;
@@ -35,3 +37,5 @@ std::vector<std::variant<std::size_t, Sensor>> camerasOf(const std::vector<Captu
     }
     return cameras;
 }
+
+}  // namespace camera_info

@@ -8,9 +8,11 @@
 #include <variant>
 #include <vector>
 
-#include "kernel_queries.h"
-#include "media_graph.h"
-#include "sysfs_reading.h"
+#include "discovery/linux/kernel_queries.h"
+#include "discovery/linux/media_graph.h"
+#include "discovery/linux/sysfs_reading.h"
+
+namespace camera_info {
 
 // The graphs of the machine's media devices that can be read whole, each
 // read once, with the sysfs directory of each.
@@ -33,3 +35,5 @@ struct Sensor {
 // What is listed for the capture nodes given, in order: the index of a node
 // listed as it is, or a sensor listed in the place of the first node it feeds.
 std::vector<std::variant<std::size_t, Sensor>> camerasOf(const std::vector<CaptureNode>& nodes, const Graphs& graphs);
+
+}  // namespace camera_info

@@ -1,7 +1,9 @@
 // Video node names as their drivers meant them, where the kernel cut them.
-#include "kernel_name.h"
+#include "discovery/linux/kernel_name.h"
 
-#include "utf.h"
+#include "text/utf.h"
+
+namespace camera_info {
 
 std::string uvcNodeName(const std::optional<std::string>& product, const std::string& idVendor,
                         const std::string& idProduct, const std::optional<std::string>& function) {
@@ -16,3 +18,5 @@ std::string wholeNodeName(const std::string& name, const std::optional<std::stri
     // The kernel cuts bytes, not characters; half a character would read as U+FFFD.
     return name.substr(0, name.size() - incompleteUtf8Tail(name));
 }
+
+}  // namespace camera_info

@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+namespace camera_info {
+
 // The kernel keeps at most this many bytes of a video node's name.
 constexpr std::size_t kKernelNameBytes = 31;
 
@@ -19,3 +21,5 @@ std::string uvcNodeName(const std::optional<std::string>& product, const std::st
 // whole text; any other name that fills them loses a character cut in half at
 // its end. Shorter names are whole already.
 std::string wholeNodeName(const std::string& name, const std::optional<std::string>& intended);
+
+}  // namespace camera_info

@@ -1,5 +1,5 @@
 // The ioctls the Linux backend asks device nodes.
-#include "kernel_queries.h"
+#include "discovery/linux/kernel_queries.h"
 
 #include <linux/media.h>
 #include <linux/videodev2.h>
@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 #include <vector>
+
+namespace camera_info {
 
 namespace {
 
@@ -129,3 +131,5 @@ std::optional<MediaTopology> mediaTopology(int fd) {
 }  // namespace
 
 DeviceQueries kernelQueries() { return DeviceQueries{videoCapabilities, mediaTopology}; }
+
+}  // namespace camera_info

@@ -6,7 +6,9 @@
 #include <functional>
 #include <optional>
 
-#include "media_graph.h"
+#include "discovery/linux/media_graph.h"
+
+namespace camera_info {
 
 struct DeviceQueries {
     // VIDIOC_QUERYCAP: the capabilities of the node itself (its device_caps
@@ -19,3 +21,5 @@ struct DeviceQueries {
 
 // The kernel's answers.
 DeviceQueries kernelQueries();
+
+}  // namespace camera_info

@@ -1,11 +1,13 @@
 // Which capture nodes stand for which cameras, from the media graphs.
-#include "media_graph.h"
+#include "discovery/linux/media_graph.h"
 
 #include <algorithm>
 #include <map>
 #include <set>
 #include <unordered_map>
 #include <unordered_set>
+
+namespace camera_info {
 
 namespace {
 
@@ -193,3 +195,5 @@ std::string sensorModel(const std::string& entityName) {
     }
     return entityName;
 }
+
+}  // namespace camera_info

@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+namespace camera_info {
+
 // The kernel's numbers for what the rules look at (linux/media.h).
 namespace media {
 constexpr std::uint32_t kFunctionCameraSensor = 0x00020001;  // MEDIA_ENT_F_CAM_SENSOR
@@ -121,3 +123,5 @@ std::vector<CameraSlot> camerasOfNodes(const std::vector<CaptureNode>& nodes,
 // bus number, "-" and four lower-case hex digits, as the kernel names I2C
 // devices), else the whole name ("Sensor A", "imx708").
 std::string sensorModel(const std::string& entityName);
+
+}  // namespace camera_info

@@ -1,5 +1,5 @@
 // Reading sysfs and /dev: every system call the registry makes on files lives here.
-#include "sysfs_reading.h"
+#include "discovery/linux/sysfs_reading.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -12,6 +12,8 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+
+namespace camera_info {
 
 // Inode numbers of 64 bits on every machine, 32-bit ones included (the build
 // asks for them there): a look or a listing never fails on a file system
@@ -253,3 +255,5 @@ KernelDevice kernelDevice(const KernelPaths& paths, const std::string& listing, 
     if (named && named->number == *device.number) device.node = std::move(named);
     return device;
 }
+
+}  // namespace camera_info

@@ -12,7 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "file_descriptor.h"
+#include "owners/file_descriptor.h"
+
+namespace camera_info {
 
 // A character device as a look at its path saw it.
 struct DeviceNode {
@@ -78,3 +80,5 @@ struct KernelDevice {
 // answers only with the entry's own number (udev's /dev/char link first),
 // so that a renamed or stale node never speaks for another device.
 KernelDevice kernelDevice(const KernelPaths& paths, const std::string& listing, const std::string& name);
+
+}  // namespace camera_info

@@ -1,7 +1,9 @@
 // A bounded walk over raw USB descriptors.
-#include "usb_descriptors.h"
+#include "discovery/linux/usb_descriptors.h"
 
 #include <algorithm>
+
+namespace camera_info {
 
 namespace {
 
@@ -68,3 +70,5 @@ std::optional<FunctionStrings> functionStrings(std::string_view descriptors, uns
     }
     return std::nullopt;
 }
+
+}  // namespace camera_info

@@ -6,6 +6,8 @@
 #include <optional>
 #include <string_view>
 
+namespace camera_info {
+
 // The string indexes that can name an interface's function: the interface
 // association's iFunction (0 where no association holds the interface, or
 // it names nothing) and the interface's own iInterface (alternate setting 0).
@@ -30,3 +32,5 @@ std::optional<FunctionStrings> functionStrings(std::string_view descriptors, uns
 inline bool functionNamedByInterface(const FunctionStrings& strings) {
     return strings.iFunction == 0 || strings.iFunction == strings.iInterface;
 }
+
+}  // namespace camera_info

@@ -1,12 +1,14 @@
 // A node's place on the USB, read from sysfs, and its name made whole from
 // what that place tells.
-#include "usb_place.h"
+#include "discovery/linux/usb_place.h"
 
 #include <cstdlib>
 
-#include "kernel_name.h"
-#include "sysfs_reading.h"
-#include "usb_descriptors.h"
+#include "discovery/linux/kernel_name.h"
+#include "discovery/linux/sysfs_reading.h"
+#include "discovery/linux/usb_descriptors.h"
+
+namespace camera_info {
 
 namespace {
 
@@ -95,3 +97,5 @@ std::optional<std::string> wholeNameOf(VideoNode& node) {
     if (kept && kept->size() == kKernelNameBytes) kept = wholeNodeName(*kept, intendedName(node));
     return kept;
 }
+
+}  // namespace camera_info

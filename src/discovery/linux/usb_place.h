@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+namespace camera_info {
+
 // The USB device a node belongs to and, for a driver bound to one of its
 // functions, that interface; the ids where the device has them as the kernel
 // writes them.
@@ -40,3 +42,5 @@ const std::optional<std::string>& productOf(VideoNode& node);
 // The node's `name`, made whole where the kernel cut it; none where it
 // cannot be read.
 std::optional<std::string> wholeNameOf(VideoNode& node);
+
+}  // namespace camera_info

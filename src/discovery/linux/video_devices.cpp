@@ -1,7 +1,7 @@
 // The Linux backend lists: each class entry joined to its place on the USB,
 // whether it captures and which sensor stands in its place, then presented to
 // the enumeration rules by the listed registry.
-#include "video_devices.h"
+#include "discovery/linux/video_devices.h"
 
 #include <sys/sysmacros.h>
 
@@ -9,12 +9,14 @@
 #include <utility>
 #include <vector>
 
-#include "capture_nodes.h"
-#include "graph_cameras.h"
-#include "kernel_name.h"
-#include "sysfs_reading.h"
-#include "usb_place.h"
-#include "utf.h"
+#include "discovery/linux/capture_nodes.h"
+#include "discovery/linux/graph_cameras.h"
+#include "discovery/linux/kernel_name.h"
+#include "discovery/linux/sysfs_reading.h"
+#include "discovery/linux/usb_place.h"
+#include "text/utf.h"
+
+namespace camera_info {
 
 namespace {
 
@@ -133,3 +135,5 @@ DeviceList listVideoDevices(const std::string& sysRoot, const std::string& devRo
 std::unique_ptr<DeviceRegistry> makePlatformRegistry() {
     return std::make_unique<ListedRegistry>([] { return listVideoDevices("/sys", "/dev", kernelQueries()); });
 }
+
+}  // namespace camera_info

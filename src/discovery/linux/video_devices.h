@@ -3,8 +3,10 @@
 
 #include <string>
 
-#include "kernel_queries.h"
-#include "listed_registry.h"
+#include "discovery/linux/kernel_queries.h"
+#include "discovery/listed_registry.h"
+
+namespace camera_info {
 
 // The video capture nodes of <sysRoot>/class/video4linux in node-number
 // order, with the camera sensors of the media devices' graphs in the place
@@ -18,3 +20,5 @@
 // what they are. A node on USB is never opened while its camera may sleep,
 // nor where its graph tells.
 DeviceList listVideoDevices(const std::string& sysRoot, const std::string& devRoot, const DeviceQueries& queries);
+
+}  // namespace camera_info

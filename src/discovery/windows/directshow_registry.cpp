@@ -1,5 +1,5 @@
 // All of the Windows registry's COM calls live here.
-#include "directshow_registry.h"
+#include "discovery/windows/directshow_registry.h"
 
 #include <windows.h>
 #include <objbase.h>
@@ -8,7 +8,9 @@
 
 #include <memory>
 
-#include "handle_owners.h"
+#include "owners/windows/handle_owners.h"
+
+namespace camera_info {
 
 namespace {
 
@@ -97,3 +99,5 @@ void DirectShowRegistry::release(HandleKind kind, Handle handle) {
 }
 
 std::unique_ptr<DeviceRegistry> makePlatformRegistry() { return std::make_unique<DirectShowRegistry>(); }
+
+}  // namespace camera_info

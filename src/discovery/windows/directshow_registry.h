@@ -1,7 +1,9 @@
 // The Windows device registry: DirectShow's system device enumerator.
 #pragma once
 
-#include "device_registry.h"
+#include "discovery/device_registry.h"
+
+namespace camera_info {
 
 // Performs each registry operation with the COM call of the same name and
 // hands back its HRESULT; handles are the COM interfaces themselves.
@@ -18,3 +20,5 @@ public:
     std::optional<std::u16string> propertyText(Handle value) override;
     void release(HandleKind kind, Handle handle) override;
 };
+
+}  // namespace camera_info

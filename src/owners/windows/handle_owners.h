@@ -6,7 +6,9 @@
 #include <objbase.h>
 #include <oleauto.h>
 
-#include "unique_resource.h"
+#include "owners/unique_resource.h"
+
+namespace camera_info {
 
 // A HANDLE of CreateFile and its kin, whose "none" is INVALID_HANDLE_VALUE.
 struct HandleTraits {
@@ -55,3 +57,5 @@ public:
 private:
     VARIANT value_;
 };
+
+}  // namespace camera_info

@@ -1,6 +1,6 @@
 // The report file's steps on Linux: files have no share modes, FIFOs live in
 // the file system, and a new file can be made without a name (O_TMPFILE).
-#include "report_file_steps.h"
+#include "report/report_file_steps.h"
 
 #include <fcntl.h>
 #include <sys/sendfile.h>
@@ -16,7 +16,9 @@
 #include <string>
 #include <utility>
 
-#include "file_descriptor.h"
+#include "owners/file_descriptor.h"
+
+namespace camera_info {
 
 // Sizes, inode numbers and limits of 64 bits on every machine, 32-bit ones
 // included (the build asks for them there).
@@ -263,3 +265,5 @@ bool closeReportInPlace(ReportStream file, std::uint64_t length) {
     const bool done = ::ftruncate(::fileno(file.get()), static_cast<off_t>(length)) == 0;
     return file.close() && done;
 }
+
+}  // namespace camera_info

@@ -1,6 +1,6 @@
 // The report file's steps on Windows: every file shared with other processes
 // while it is open, links replaced instead of followed.
-#include "report_file_steps.h"
+#include "report/report_file_steps.h"
 
 #include <windows.h>
 #include <fcntl.h>
@@ -11,8 +11,10 @@
 #include <string>
 #include <utility>
 
-#include "file_descriptor.h"
-#include "handle_owners.h"
+#include "owners/file_descriptor.h"
+#include "owners/windows/handle_owners.h"
+
+namespace camera_info {
 
 namespace {
 
@@ -178,3 +180,5 @@ bool closeReportInPlace(ReportStream file, std::uint64_t length) {
         handle != INVALID_HANDLE_VALUE && SetFilePointerEx(handle, end, nullptr, FILE_BEGIN) && SetEndOfFile(handle);
     return file.close() && done;
 }
+
+}  // namespace camera_info

@@ -1,9 +1,11 @@
 // toUtf8 through the platform's own conversion.
-#include "utf8.h"
+#include "report/utf8.h"
 
 #include <windows.h>
 
 #include <climits>
+
+namespace camera_info {
 
 std::string toUtf8(const std::u16string& text) {
     // The text goes with its exact length, so no terminator is converted.
@@ -16,3 +18,5 @@ std::string toUtf8(const std::u16string& text) {
     bytes.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
     return bytes;
 }
+
+}  // namespace camera_info

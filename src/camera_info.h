@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+namespace camera_info {
+
 // One video input device. All fields are UTF-16 so that lengths count 16-bit
 // code units on every platform; any of them may be empty.
 struct CameraInfo {
@@ -14,3 +16,5 @@ struct CameraInfo {
 
 // Devices in the order the platform yielded them, held by value.
 using CameraList = std::vector<CameraInfo>;
+
+}  // namespace camera_info
