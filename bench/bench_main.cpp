@@ -40,14 +40,16 @@ int main(int argc, char** argv) {
     std::printf("\n");
     bool met = true;
     if (have("BM_Serialise/10000") && have("BM_LibraryWriteString/10000"))
-        met &= figure("library writeString / own serialiser, 10,000 records", t["BM_LibraryWriteString/10000"] / t["BM_Serialise/10000"], ">=", 3.0);
+        met &= figure("library writeString / own serialiser, 10,000 records",
+                      t["BM_LibraryWriteString/10000"] / t["BM_Serialise/10000"], ">=", 3.0);
     if (have("BM_BuildAndSerialise/100") && have("BM_BuildAndSerialise/10000"))
         met &= figure("build and serialise, per record at 10,000 / at 100",
                       (t["BM_BuildAndSerialise/10000"] / 10000) / (t["BM_BuildAndSerialise/100"] / 100), "<=", 1.5);
     if (have("BM_SysfsEnumeration/10") && have("BM_SysfsEnumeration/1000")) {
         const double per10 = t["BM_SysfsEnumeration/10"] / 10, per100 = t["BM_SysfsEnumeration/100"] / 100,
                      per1000 = t["BM_SysfsEnumeration/1000"] / 1000;
-        const double high = std::max(per10, std::max(per100, per1000)), low = std::min(per10, std::min(per100, per1000));
+        const double high = std::max(per10, std::max(per100, per1000)),
+                     low = std::min(per10, std::min(per100, per1000));
         met &= figure("sysfs enumeration, highest / lowest per-device cost (10..1000)", high / low, "<=", 1.5);
     }
     benchmark::Shutdown();

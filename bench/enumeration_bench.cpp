@@ -6,10 +6,10 @@
 #include <filesystem>
 #include <map>
 
-#include "discovery/listed_registry.h"
 #include "discovery/linux/video_devices.h"
-#include "support/sysfs_tree.h"
+#include "discovery/listed_registry.h"
 #include "discovery/video_input_devices.h"
+#include "support/sysfs_tree.h"
 
 using namespace camera_info;
 
@@ -43,7 +43,8 @@ void BM_SysfsEnumeration(benchmark::State& state) {
     const int cameras = static_cast<int>(state.range(0));
     const fs::path root = trees.root(cameras);
     for (auto _ : state) {
-        ListedRegistry registry([&] { return listVideoDevices((root / "sys").string(), (root / "dev").string(), kernelQueries()); });
+        ListedRegistry registry(
+            [&] { return listVideoDevices((root / "sys").string(), (root / "dev").string(), kernelQueries()); });
         CameraList list;
         const std::int32_t count = listVideoInputDevices(registry, list);
         if (count != cameras) state.SkipWithError("wrong device count");

@@ -12,13 +12,12 @@ using namespace camera_info;
 namespace {
 
 CameraList realisticCameras(std::int64_t count) {
-    static const char16_t* const kNames[] = {u"Integrated Camera", u"HD Pro Webcam C920", u"USB2.0 HD UVC WebCam",
-                                             u"Logitech BRIO", u"Microsoft® LifeCam HD-3000", u"OBS Virtual Camera",
-                                             u"Caméra intégrée", u"摄像头 \"front\""};
+    static const char16_t* const kNames[] = {
+        u"Integrated Camera",          u"HD Pro Webcam C920", u"USB2.0 HD UVC WebCam", u"Logitech BRIO",
+        u"Microsoft® LifeCam HD-3000", u"OBS Virtual Camera", u"Caméra intégrée",      u"摄像头 \"front\""};
     static const char16_t* const kIds[] = {u"046d", u"0825", u"0c45", u"6366", u"045e", u"0779", u"04f2", u"b6dd"};
     CameraList cameras;
-    for (std::int64_t i = 0; i < count; ++i)
-        cameras.push_back({kNames[i % 8], kIds[i % 8], kIds[(i + 3) % 8]});
+    for (std::int64_t i = 0; i < count; ++i) cameras.push_back({kNames[i % 8], kIds[i % 8], kIds[(i + 3) % 8]});
     return cameras;
 }
 

@@ -20,6 +20,4 @@ inline std::u16string enumerationAlphabet() { return unitsOf(u"vid_pid_&#\\aZ\0\
 inline std::u16string extractAlphabet() { return unitsOf(u"vidp_&#\\V0a\0"); }
 
 // Report fields: everything the report quotes in its own way.
-inline std::u16string reportAlphabet() {
-    return unitsOf(u"a \"\\/\b\f\n\r\t\x01\x1b\x1f\x7f\xe9\x4e2d\xD83D\xDCF7\0");
-}
+inline std::u16string reportAlphabet() { return unitsOf(u"a \"\\/\b\f\n\r\t\x01\x1b\x1f\x7f\xe9\x4e2d\xD83D\xDCF7\0"); }

@@ -1,8 +1,8 @@
 // Identifier extraction against its plain reference reading.
 #include "alphabets.h"
-#include "support/enumeration_model.h"
-#include "fuzz_input.h"
 #include "discovery/video_input_devices.h"
+#include "fuzz_input.h"
+#include "support/enumeration_model.h"
 
 using namespace camera_info;
 

@@ -18,7 +18,8 @@ public:
     // that markers, escapes and surrogates meet often; sometimes any unit.
     std::u16string text(const std::u16string& alphabet, std::size_t maxUnits) {
         std::u16string out;
-        const std::size_t length = (static_cast<std::size_t>(byte()) | (static_cast<std::size_t>(byte()) << 8)) % (maxUnits + 1);
+        const std::size_t length =
+            (static_cast<std::size_t>(byte()) | (static_cast<std::size_t>(byte()) << 8)) % (maxUnits + 1);
         for (std::size_t i = 0; i < length && !empty(); ++i) {
             const std::uint8_t pick = byte();
             out += pick < 0xE0 ? alphabet[pick % alphabet.size()] : static_cast<char16_t>(unit());

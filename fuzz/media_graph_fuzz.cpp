@@ -5,16 +5,24 @@
 #include <set>
 #include <vector>
 
-#include "fuzz_input.h"
 #include "discovery/linux/media_graph.h"
+#include "fuzz_input.h"
 
 using namespace camera_info;
 
 namespace {
 
-const std::uint32_t kFunctions[] = {media::kFunctionCameraSensor, media::kFunctionVideoNode, media::kFunctionTuner,
-                                    media::kFunctionAnalogDecoder, 0x00005002, 0x00004009, 0x00020000, 0,
-                                    0x00030002, media::kFunctionDigitalDecoder, 0x00001002};
+const std::uint32_t kFunctions[] = {media::kFunctionCameraSensor,
+                                    media::kFunctionVideoNode,
+                                    media::kFunctionTuner,
+                                    media::kFunctionAnalogDecoder,
+                                    0x00005002,
+                                    0x00004009,
+                                    0x00020000,
+                                    0,
+                                    0x00030002,
+                                    media::kFunctionDigitalDecoder,
+                                    0x00001002};
 const char* const kNames[] = {"ov2740 14-0036", "Sensor A", "Sensor A", "b", "a", "imx219 1-0010"};
 
 // The reference: everything looked up by scanning the whole graph each time.
@@ -87,9 +95,11 @@ struct Reference {
                 if (e.function == media::kFunctionCameraSensor) sensors.push_back(id);
                 bool sink = false;
                 for (const MediaPad& p : t.pads) sink = sink || (p.entity == id && (p.flags & media::kPadSink) != 0);
-                const bool node = (e.function >= 0x10000 && e.function <= 0x1FFFF) || (e.function >= 0x1001 && e.function <= 0x1003);
-                const bool decoder = e.function == media::kFunctionTuner || e.function == media::kFunctionAnalogDecoder ||
-                                     e.function == media::kFunctionDigitalDecoder || e.function == media::kFunctionIfVideoDecoder;
+                const bool node =
+                    (e.function >= 0x10000 && e.function <= 0x1FFFF) || (e.function >= 0x1001 && e.function <= 0x1003);
+                const bool decoder =
+                    e.function == media::kFunctionTuner || e.function == media::kFunctionAnalogDecoder ||
+                    e.function == media::kFunctionDigitalDecoder || e.function == media::kFunctionIfVideoDecoder;
                 own = own || decoder || (above(t, id).empty() && !sink && !node);
             }
             if (!sensors.empty()) {
@@ -117,7 +127,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const auto id = [&input] { return static_cast<std::uint32_t>(1 + input.below(24)); };
         for (std::size_t n = input.below(10); n > 0; --n)
             t.entities.push_back({id(), kNames[input.below(6)], kFunctions[input.below(sizeof kFunctions / 4)]});
-        for (std::size_t n = input.below(20); n > 0; --n) t.pads.push_back({id(), id(), static_cast<std::uint32_t>(1 + input.below(3))});
+        for (std::size_t n = input.below(20); n > 0; --n)
+            t.pads.push_back({id(), id(), static_cast<std::uint32_t>(1 + input.below(3))});
         for (std::size_t n = input.below(6); n > 0; --n)
             t.interfaces.push_back({id(), 0x200, 81, static_cast<std::uint32_t>(input.below(5))});
         for (std::size_t n = input.below(30); n > 0; --n) {
@@ -132,8 +143,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                         [&](const MediaEntity& e) { return !seen.insert(e.id).second; }),
                          t.entities.end());
         std::set<std::uint32_t> pads, interfaces;
-        t.pads.erase(std::remove_if(t.pads.begin(), t.pads.end(), [&](const MediaPad& p) { return !pads.insert(p.id).second; }),
-                     t.pads.end());
+        t.pads.erase(
+            std::remove_if(t.pads.begin(), t.pads.end(), [&](const MediaPad& p) { return !pads.insert(p.id).second; }),
+            t.pads.end());
         t.interfaces.erase(std::remove_if(t.interfaces.begin(), t.interfaces.end(),
                                           [&](const MediaInterface& i) { return !interfaces.insert(i.id).second; }),
                            t.interfaces.end());

@@ -1,11 +1,11 @@
 // The report for any list of records: it parses back to exactly the records
 // and matches the JSON library's own styled output.
 #include "alphabets.h"
-#include "report/camera_report.h"
 #include "fuzz_input.h"
-#include "support/report_oracle.h"
+#include "report/camera_report.h"
 #include "report/styled_text.h"
 #include "report/utf8.h"
+#include "support/report_oracle.h"
 
 using namespace camera_info;
 
@@ -28,7 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (cameras.empty() != parsed.isNull() || parsed.size() != cameras.size()) fuzzFinding("wrong number of records");
     for (Json::ArrayIndex i = 0; i < parsed.size(); ++i) {
         if (parsed[i].size() != 3 || parsed[i]["name"].asString() != toUtf8(cameras[i].name) ||
-            parsed[i]["vid"].asString() != toUtf8(cameras[i].vid) || parsed[i]["pid"].asString() != toUtf8(cameras[i].pid))
+            parsed[i]["vid"].asString() != toUtf8(cameras[i].vid) ||
+            parsed[i]["pid"].asString() != toUtf8(cameras[i].pid))
             fuzzFinding("a record did not come back");
     }
     return 0;

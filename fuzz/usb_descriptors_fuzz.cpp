@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "fuzz_input.h"
 #include "discovery/linux/usb_descriptors.h"
+#include "fuzz_input.h"
 
 using namespace camera_info;
 
@@ -43,7 +43,8 @@ std::optional<FunctionStrings> reference(const std::string& bytes, unsigned conf
     if (associations.size() > 16) associations.resize(16);
     std::optional<std::uint8_t> iFunction, iInterface;
     for (const std::string& d : associations) {
-        if (!iFunction && interface >= byteAt(d, 2) && interface < unsigned(byteAt(d, 2)) + byteAt(d, 3)) iFunction = byteAt(d, 7);
+        if (!iFunction && interface >= byteAt(d, 2) && interface < unsigned(byteAt(d, 2)) + byteAt(d, 3))
+            iFunction = byteAt(d, 7);
     }
     for (const std::string& d : interfaces) {
         if (!iInterface && byteAt(d, 2) == interface && byteAt(d, 3) == 0) iInterface = byteAt(d, 8);
@@ -70,24 +71,33 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             // Lengths mostly right, sometimes short, long or absurd.
             const int lie = kind & 0x80 ? static_cast<int>(input.below(12)) - 4 : 0;
             switch (kind % 6) {
-                case 0: put(body, {9 + lie, 2, int(input.byte()), int(input.below(2)), 1, int(input.below(4)), 0, 0x80, 50}); break;
-                case 1: put(body, {8 + lie, 11, int(input.below(4)), int(input.below(4)), 14, 3, 0, int(input.below(8))}); break;
-                case 2: put(body, {9 + lie, 4, int(input.below(4)), int(input.below(2)), 1, 14, 1, 0, int(input.below(8))}); break;
+                case 0:
+                    put(body,
+                        {9 + lie, 2, int(input.byte()), int(input.below(2)), 1, int(input.below(4)), 0, 0x80, 50});
+                    break;
+                case 1:
+                    put(body, {8 + lie, 11, int(input.below(4)), int(input.below(4)), 14, 3, 0, int(input.below(8))});
+                    break;
+                case 2:
+                    put(body, {9 + lie, 4, int(input.below(4)), int(input.below(2)), 1, 14, 1, 0, int(input.below(8))});
+                    break;
                 case 3: put(body, {int(input.byte()), int(input.byte())}); break;  // any length, any type
                 case 4: put(body, {18 + lie, 1, 0, 2, 0xEF, 2, 1, 64, 0, 0, 0, 0, 0, 1, 1, 2, 3, 1}); break;
                 default: put(body, {int(input.below(10)), 36, 1, 2, 3, 4, 5, 6, 7}); break;
             }
         }
         // wTotalLength mostly true, sometimes a lie either way.
-        const int total = static_cast<int>(9 + body.size()) + (input.byte() % 4 == 0 ? static_cast<int>(input.below(24)) - 12 : 0);
-        put(bytes, {9 + (input.byte() % 8 == 0 ? static_cast<int>(input.below(4)) - 2 : 0), 2, total & 0xFF, (total >> 8) & 0xFF, 1,
-                    int(input.below(4)), 0, 0x80, 50});
+        const int total =
+            static_cast<int>(9 + body.size()) + (input.byte() % 4 == 0 ? static_cast<int>(input.below(24)) - 12 : 0);
+        put(bytes, {9 + (input.byte() % 8 == 0 ? static_cast<int>(input.below(4)) - 2 : 0), 2, total & 0xFF,
+                    (total >> 8) & 0xFF, 1, int(input.below(4)), 0, 0x80, 50});
         bytes += body;
     }
     if (input.byte() & 1) bytes.resize(bytes.size() - std::min(bytes.size(), input.below(10)));
     const std::optional<FunctionStrings> found = functionStrings(bytes, configuration, interface);
     const std::optional<FunctionStrings> expected = reference(bytes, configuration, interface);
-    if (found.has_value() != expected.has_value()) fuzzFinding("found where the reference finds nothing, or the other way");
+    if (found.has_value() != expected.has_value())
+        fuzzFinding("found where the reference finds nothing, or the other way");
     if (found && (found->iFunction != expected->iFunction || found->iInterface != expected->iInterface))
         fuzzFinding("other strings than the reference's");
     return 0;

@@ -1,9 +1,9 @@
 // UTF-16 -> UTF-8 (the report's) and UTF-8 -> UTF-16 (the Linux registry's),
 // each held to an independent reading of UTF-8.
 #include "fuzz_input.h"
-#include "text/utf.h"
 #include "report/utf8.h"
 #include "support/utf8_reader.h"
+#include "text/utf.h"
 
 using namespace camera_info;
 

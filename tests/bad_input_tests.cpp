@@ -2,13 +2,13 @@
 // must always parse back to exactly the records.
 #include <gtest/gtest.h>
 
+#include "discovery/video_input_devices.h"
 #include "report/camera_report.h"
+#include "report/styled_text.h"
+#include "report/utf8.h"
 #include "support/name_cases.h"
 #include "support/report_oracle.h"
 #include "support/scripted_registry.h"
-#include "report/styled_text.h"
-#include "report/utf8.h"
-#include "discovery/video_input_devices.h"
 
 namespace camera_info {
 

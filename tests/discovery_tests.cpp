@@ -3,9 +3,9 @@
 
 #include <algorithm>
 
+#include "discovery/video_input_devices.h"
 #include "support/name_cases.h"
 #include "support/scripted_registry.h"
-#include "discovery/video_input_devices.h"
 
 namespace camera_info {
 
@@ -54,7 +54,9 @@ ScriptedDevice device(std::map<std::u16string, ScriptedProperty> properties,
     return d;
 }
 
-ScriptedDevice camera(std::u16string friendlyName) { return device({{u"FriendlyName", readable(std::move(friendlyName))}}); }
+ScriptedDevice camera(std::u16string friendlyName) {
+    return device({{u"FriendlyName", readable(std::move(friendlyName))}});
+}
 
 struct Outcome {
     std::int32_t count;
@@ -87,26 +89,38 @@ TEST(Enumeration, PropertyReadCombinations) {
         std::optional<std::u16string> name;  // none: no record
         std::vector<std::string> reads;
     } cases[] = {
-        {"both readable", {{u"Description", readable(u"desc")}, {u"FriendlyName", readable(u"friendly")}}, u"friendly",
+        {"both readable",
+         {{u"Description", readable(u"desc")}, {u"FriendlyName", readable(u"friendly")}},
+         u"friendly",
          bothReads},
         {"only the friendly name, read twice", {{u"FriendlyName", readable(u"friendly")}}, u"friendly", fallbackReads},
         {"only the description, failed read leaves the value",
-         {{u"Description", readable(u"desc")}, {u"FriendlyName", unreadable()}}, u"desc", bothReads},
+         {{u"Description", readable(u"desc")}, {u"FriendlyName", unreadable()}},
+         u"desc",
+         bothReads},
         {"only the description, failed read empties the value",
-         {{u"Description", readable(u"desc")}, {u"FriendlyName", unreadable(FailedReadEffect::Emptied)}}, u"",
+         {{u"Description", readable(u"desc")}, {u"FriendlyName", unreadable(FailedReadEffect::Emptied)}},
+         u"",
          bothReads},
         {"only the description, failed read leaves other text",
          {{u"Description", readable(u"desc")}, {u"FriendlyName", unreadable(FailedReadEffect::Overwritten, u"junk")}},
-         u"junk", bothReads},
+         u"junk",
+         bothReads},
         {"only the description, property missing", {{u"Description", readable(u"desc")}}, u"desc", bothReads},
         {"neither", {}, std::nullopt, {"read 0 Description", "read 0 FriendlyName"}},
-        {"neither, both failing explicitly", {{u"Description", unreadable()}, {u"FriendlyName", unreadable()}},
-         std::nullopt, {"read 0 Description", "read 0 FriendlyName"}},
+        {"neither, both failing explicitly",
+         {{u"Description", unreadable()}, {u"FriendlyName", unreadable()}},
+         std::nullopt,
+         {"read 0 Description", "read 0 FriendlyName"}},
         {"empty friendly name", {{u"FriendlyName", readable(u"")}}, u"", fallbackReads},
         {"friendly name that is not text", {{u"FriendlyName", {kStatusOk, std::nullopt, {}, {}}}}, u"", fallbackReads},
         {"description read answering S_FALSE counts as read",
-         {{u"Description", {kStatusFalse, u"desc", {}, {}}}, {u"FriendlyName", unreadable()}}, u"desc", bothReads},
-        {"friendly name with a NUL inside", {{u"FriendlyName", readable(std::u16string(u"cam\0junk", 8))}}, u"cam",
+         {{u"Description", {kStatusFalse, u"desc", {}, {}}}, {u"FriendlyName", unreadable()}},
+         u"desc",
+         bothReads},
+        {"friendly name with a NUL inside",
+         {{u"FriendlyName", readable(std::u16string(u"cam\0junk", 8))}},
+         u"cam",
          fallbackReads},
     };
     for (const auto& c : cases) {

@@ -4,9 +4,9 @@
 
 #include <functional>
 
+#include "discovery/video_input_devices.h"
 #include "support/enumeration_model.h"
 #include "support/scripted_registry.h"
-#include "discovery/video_input_devices.h"
 
 namespace camera_info {
 

@@ -22,9 +22,9 @@ struct Script {
 };
 
 struct Record {
-    int alive = 0;                           // devices not yet freed
-    int mostAlive = 0;                       // the most at any read
-    std::map<std::u16string, int> reads;     // property reads, by name, of all devices
+    int alive = 0;                        // devices not yet freed
+    int mostAlive = 0;                    // the most at any read
+    std::map<std::u16string, int> reads;  // property reads, by name, of all devices
 };
 
 // A device whose state counts itself alive until the registry lets it go.
@@ -53,8 +53,9 @@ TEST(ListedRegistry, TheRulesGetWhatTheListHolds) {
     ListedRegistry registry([&] {
         ++lists;
         DeviceList list;
-        list.emplace_back(scripted({u"usb#vid_1a2b&pid_3c4d&mi_00#/sys/a", {{u"Description", u"Product"},
-                                                                          {u"FriendlyName", u"Camera A"}}}, record));
+        list.emplace_back(scripted(
+            {u"usb#vid_1a2b&pid_3c4d&mi_00#/sys/a", {{u"Description", u"Product"}, {u"FriendlyName", u"Camera A"}}},
+            record));
         list.emplace_back(std::nullopt);  // listed, but it leads nowhere
         list.emplace_back(scripted({u"/sys/b", {{u"Description", u"Only a description"}}}, record));
         list.emplace_back(scripted({u"/sys/c", {{u"FriendlyName", u"Only a name"}}}, record));

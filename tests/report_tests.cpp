@@ -6,12 +6,12 @@
 #include <iterator>
 #include <random>
 
-#include "support/allocation_probe.h"
 #include "report/camera_report.h"
 #include "report/report_file.h"
-#include "support/report_oracle.h"
 #include "report/styled_text.h"
 #include "report/utf8.h"
+#include "support/allocation_probe.h"
+#include "support/report_oracle.h"
 
 namespace camera_info {
 
@@ -101,8 +101,8 @@ TEST(ReportDocument, MembersAreAlwaysPresentStrings) {
 // Random records with every kind of code unit, written by the report and by
 // the library's own stream writer, and parsed back by the library's reader.
 CameraList randomCameras(std::mt19937& random, int count) {
-    static const char16_t kUnits[] = {u'a', u'Z', u'0', u' ', u'"', u'\\', u'/', u'&', u'#', 0x01, 0x08, 0x09, 0x0A,
-                                      0x0C, 0x0D, 0x1B, 0x1F, 0x7F, 0xE9, 0x4E2D, 0xFFFD, 0xD83D, 0xDCF7};
+    static const char16_t kUnits[] = {u'a', u'Z', u'0', u' ', u'"', u'\\', u'/', u'&',   u'#',   0x01,   0x08,  0x09,
+                                      0x0A, 0x0C, 0x0D, 0x1B, 0x1F, 0x7F,  0xE9, 0x4E2D, 0xFFFD, 0xD83D, 0xDCF7};
     auto field = [&] {
         std::u16string text;
         for (int i = static_cast<int>(random() % 12); i > 0; --i) text += kUnits[random() % std::size(kUnits)];
@@ -174,7 +174,8 @@ TEST(ReportFile, ALargeReportIsNeverHeldWhole) {
     std::FILE* file = std::tmpfile();
     ASSERT_NE(file, nullptr);
     bool written = false;
-    const std::optional<std::size_t> largest = largestAllocationDuring([&] { written = writeStyledText(document, file); });
+    const std::optional<std::size_t> largest =
+        largestAllocationDuring([&] { written = writeStyledText(document, file); });
     std::fclose(file);
     EXPECT_TRUE(written);
     if (!largest) GTEST_SKIP() << "allocations cannot be watched under AddressSanitizer";

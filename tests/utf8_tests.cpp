@@ -2,10 +2,10 @@
 // is one) and of the project's own conversions, held to the same bytes.
 #include <gtest/gtest.h>
 
-#include "support/random_text.h"
-#include "text/utf.h"
 #include "report/utf8.h"
+#include "support/random_text.h"
 #include "support/utf8_reader.h"
+#include "text/utf.h"
 
 namespace camera_info {
 
@@ -21,13 +21,19 @@ const EncodeCase kEncodeCases[] = {
     {"empty", u"", ""},
     {"ascii", u"USB Camera", "USB Camera"},
     {"control characters stay bytes", std::u16string(u"\x01\x1f\x7f", 3), "\x01\x1f\x7f"},
-    {"accented", u"Caméra intégrée", "Cam\xC3\xA9ra int\xC3\xA9gr\xC3\xA9" "e"},
+    {"accented", u"Caméra intégrée",
+     "Cam\xC3\xA9ra int\xC3\xA9gr\xC3\xA9"
+     "e"},
     {"CJK", u"摄像头", "\xE6\x91\x84\xE5\x83\x8F\xE5\xA4\xB4"},
     {"last BMP code unit", u"\xFFFF", "\xEF\xBF\xBF"},
     {"surrogate pair", u"\xD83D\xDCF7", "\xF0\x9F\x93\xB7"},
     {"highest code point", u"\xDBFF\xDFFF", "\xF4\x8F\xBF\xBF"},
     {"unpaired high surrogate at the end", u"a\xD83D", "a\xEF\xBF\xBD"},
-    {"unpaired low surrogate", u"\xDCF7" "b", "\xEF\xBF\xBD" "b"},
+    {"unpaired low surrogate",
+     u"\xDCF7"
+     "b",
+     "\xEF\xBF\xBD"
+     "b"},
     {"two high surrogates then a low", u"\xD83D\xD83D\xDCF7", "\xEF\xBF\xBD\xF0\x9F\x93\xB7"},
     {"reversed pair", u"\xDCF7\xD83D", "\xEF\xBF\xBD\xEF\xBF\xBD"},
     {"NUL inside", std::u16string(u"a\0b", 3), std::string("a\0b", 3)},
@@ -77,8 +83,9 @@ TEST(Utf8, CutCharactersAtTheEnd) {
         std::string bytes;
         std::size_t tail;
     } cases[] = {
-        {"", 0}, {"abc", 0}, {"\xC3\xA9", 0}, {"a\xC3", 1}, {"a\xE6\x91", 2}, {"\xF0\x9F\x93", 3},
-        {"\xE6\x91\x84", 0}, {"a\x80", 0}, {"a\xFF", 0}, {"a\xE0\x80", 0}, {"a\xED\xA0", 0}, {"\xC3\xA9\xC3", 1},
+        {"", 0},          {"abc", 0},          {"\xC3\xA9", 0},     {"a\xC3", 1},
+        {"a\xE6\x91", 2}, {"\xF0\x9F\x93", 3}, {"\xE6\x91\x84", 0}, {"a\x80", 0},
+        {"a\xFF", 0},     {"a\xE0\x80", 0},    {"a\xED\xA0", 0},    {"\xC3\xA9\xC3", 1},
     };
     for (const auto& c : cases) EXPECT_EQ(incompleteUtf8Tail(c.bytes), c.tail) << c.bytes.size() << " bytes";
 }

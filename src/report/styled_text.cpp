@@ -121,15 +121,15 @@ void putLiteral(Sink& out, const char* text) {
 
 void putValue(Sink& out, const Json::Value& value, int depth) {
     switch (value.type()) {
-        case Json::nullValue:
-            putLiteral(out, "null");
-            break;
+        case Json::nullValue: putLiteral(out, "null"); break;
         case Json::stringValue: {
             const char* begin = nullptr;
             const char* end = nullptr;
             // getString keeps NUL bytes inside the value and copies nothing.
-            if (value.getString(&begin, &end)) putQuoted(out, begin, end);
-            else putLiteral(out, "\"\"");
+            if (value.getString(&begin, &end))
+                putQuoted(out, begin, end);
+            else
+                putLiteral(out, "\"\"");
             break;
         }
         case Json::objectValue: {
@@ -174,18 +174,10 @@ void putValue(Sink& out, const Json::Value& value, int depth) {
             putLiteral(out, "]");
             break;
         }
-        case Json::booleanValue:
-            putLiteral(out, value.asBool() ? "true" : "false");
-            break;
-        case Json::intValue:
-            out.put(Json::valueToString(value.asLargestInt()));
-            break;
-        case Json::uintValue:
-            out.put(Json::valueToString(value.asLargestUInt()));
-            break;
-        case Json::realValue:
-            out.put(Json::valueToString(value.asDouble()));
-            break;
+        case Json::booleanValue: putLiteral(out, value.asBool() ? "true" : "false"); break;
+        case Json::intValue: out.put(Json::valueToString(value.asLargestInt())); break;
+        case Json::uintValue: out.put(Json::valueToString(value.asLargestUInt())); break;
+        case Json::realValue: out.put(Json::valueToString(value.asDouble())); break;
     }
 }
 

@@ -119,8 +119,10 @@ std::u16string decodeUtf8(const std::string& bytes) {
     out.reserve(bytes.size());
     for (std::size_t i = 0; i < bytes.size();) {
         const Sequence s = readSequence(bytes, i);
-        if (s.complete) appendUtf16(out, s.cp);
-        else out += static_cast<char16_t>(kReplacement);
+        if (s.complete)
+            appendUtf16(out, s.cp);
+        else
+            out += static_cast<char16_t>(kReplacement);
         i += s.taken;
     }
     return out;

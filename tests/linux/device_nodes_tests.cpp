@@ -50,7 +50,8 @@ TEST_F(DeviceNodes, OnlyTheNodeWithTheEntrysNumberAnswers) {
 // it is not opened.
 TEST_F(DeviceNodes, ClassEntriesOfOtherShapesStillLeadToTheirDevice) {
     enum class Shape { CharLinkToClassLink, OldClassDirectory, OldClassDirectoryWithoutCharLinks };
-    for (const Shape shape : {Shape::CharLinkToClassLink, Shape::OldClassDirectory, Shape::OldClassDirectoryWithoutCharLinks}) {
+    for (const Shape shape :
+         {Shape::CharLinkToClassLink, Shape::OldClassDirectory, Shape::OldClassDirectoryWithoutCharLinks}) {
         fs::remove_all(sys());
         fs::remove_all(dev());
         fs::create_directories(dev());

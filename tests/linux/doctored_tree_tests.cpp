@@ -42,7 +42,8 @@ TEST_F(SysfsTree, AHostileTree) {
     fs::create_directories(sys() / "class/video4linux");
     fs::create_directory_symlink("../../devices/gone/video0", sys() / "class/video4linux/video0");
 
-    const fs::path dangling = node(sys() / "devices/platform/x", "video1", "Dangling device\n", std::string("0"), false);
+    const fs::path dangling =
+        node(sys() / "devices/platform/x", "video1", "Dangling device\n", std::string("0"), false);
     fs::create_directory_symlink("../../../../nowhere", dangling / "device");
 
     const fs::path indexDir = node(sys() / "devices/platform/y", "video2", "Index dir\n", std::nullopt, false);
@@ -53,8 +54,8 @@ TEST_F(SysfsTree, AHostileTree) {
     fs::create_directory(noIds.parent_path() / "idVendor");
     node(noIds, "video3", "No ids\n");
 
-    const fs::path noName = node(usbInterface(usbDevice("3-4", "3333", "4444", std::string("Its product")), "00"),
-                                 "video4", "");
+    const fs::path noName =
+        node(usbInterface(usbDevice("3-4", "3333", "4444", std::string("Its product")), "00"), "video4", "");
     fs::remove(noName / "name");
     fs::create_directory(noName / "name");
 
@@ -74,7 +75,8 @@ TEST_F(SysfsTree, ALinkIsFollowedBeforeItsDotDot) {
     file(sys() / "devices/elsewhere/b/video4linux/video0/name", "Where the link leads\n");
     tree().link(sys() / "devices/platform/hop", sys() / "devices/elsewhere/deep");
     fs::create_directories(sys() / "class/video4linux");
-    fs::create_directory_symlink("../../devices/platform/hop/../b/video4linux/video0", sys() / "class/video4linux/video0");
+    fs::create_directory_symlink("../../devices/platform/hop/../b/video4linux/video0",
+                                 sys() / "class/video4linux/video0");
     const CameraList cameras = list();
     ASSERT_EQ(cameras.size(), 1u);
     EXPECT_EQ(cameras[0].name, u"Where the link leads");
@@ -84,7 +86,8 @@ TEST_F(SysfsTree, ALinkIsFollowedBeforeItsDotDot) {
 TEST_F(SysfsTree, AttributesThatAreNotFilesAreUnreadableAndNeverBlock) {
     // Real sysfs holds only regular files; a doctored tree may hold FIFOs
     // nobody writes to, or a device linked in as an attribute.
-    const fs::path a = node(usbInterface(usbDevice("3-1", "aaaa", "bbbb", std::string("Product A")), "00"), "video0", "");
+    const fs::path a =
+        node(usbInterface(usbDevice("3-1", "aaaa", "bbbb", std::string("Product A")), "00"), "video0", "");
     tree().fifo(a / "name");
     const fs::path bDevice = usbDevice("3-2", "cccc", "dddd", std::nullopt);
     const fs::path b = node(usbInterface(bDevice, "00"), "video1", "Named B\n");
@@ -93,7 +96,8 @@ TEST_F(SysfsTree, AttributesThatAreNotFilesAreUnreadableAndNeverBlock) {
     const fs::path cDevice = usbDevice("3-3", "eeee", "ffff", std::string("Product C"));
     node(usbInterface(cDevice, "00"), "video2", "No ids\n");
     tree().fifo(cDevice / "idVendor");
-    const fs::path d = node(usbInterface(usbDevice("3-4", "1111", "2222", std::string("Product D")), "00"), "video3", "");
+    const fs::path d =
+        node(usbInterface(usbDevice("3-4", "1111", "2222", std::string("Product D")), "00"), "video3", "");
     fs::remove(d / "name");
     fs::create_symlink("/dev/zero", d / "name");
     const fs::path e = node(sys() / "devices/platform/e", "video4", "Device node FIFO\n", std::string("0"), false);
@@ -102,9 +106,9 @@ TEST_F(SysfsTree, AttributesThatAreNotFilesAreUnreadableAndNeverBlock) {
     tree().fifo(dev() / "char/81:4");
 
     CameraList cameras;
-    ASSERT_TRUE(finishesUnaided([&] { cameras = list(); },
-                                {a / "name", bDevice / "product", b / "index", cDevice / "idVendor", dev() / "video4",
-                                 dev() / "char/81:4"}))
+    ASSERT_TRUE(finishesUnaided(
+        [&] { cameras = list(); },
+        {a / "name", bDevice / "product", b / "index", cDevice / "idVendor", dev() / "video4", dev() / "char/81:4"}))
         << "the registry waited on a FIFO";
     ASSERT_EQ(cameras.size(), 5u);
     EXPECT_EQ(cameras[0].name, u"Product A");  // no readable name: the description stands in
@@ -119,7 +123,8 @@ TEST_F(SysfsTree, AttributesThatAreNotFilesAreUnreadableAndNeverBlock) {
 TEST_F(SysfsTree, WhatIsNotAFileOrTheNodesOwnDeviceIsNeverOpened) {
     // Opening a FIFO is a deed of its own: a writer waiting on it would be let
     // through. The registry looks before it opens.
-    const fs::path named = node(usbInterface(usbDevice("3-1", "aaaa", "bbbb", std::string("Product")), "00"), "video0", "");
+    const fs::path named =
+        node(usbInterface(usbDevice("3-1", "aaaa", "bbbb", std::string("Product")), "00"), "video0", "");
     tree().fifo(named / "name");
     const fs::path platform = node(sys() / "devices/platform/p", "video1", "Platform\n", std::string("0"), false);
     file(platform / "dev", "81:1\n");
@@ -167,8 +172,8 @@ TEST_F(SysfsTree, LargeAttributesCostAPageEach) {
     const fs::path device = usbDevice("3-1", "1a2b", "3c4d", std::nullopt);
     const fs::path interface = usbInterface(device, "00");
     const fs::path capture = node(interface, "video0", "");
-    for (const fs::path& attribute : {capture / "name", capture / "dev", device / "product",
-                                      device / "idVendor", interface / "interface"}) {
+    for (const fs::path& attribute :
+         {capture / "name", capture / "dev", device / "product", device / "idVendor", interface / "interface"}) {
         file(attribute, "");
         fs::resize_file(attribute, std::uintmax_t{1} << 30);
     }

@@ -24,13 +24,15 @@ TEST_F(MediaDevices, SensorsStandInThePlaceOfTheNodesTheyFeed) {
     const fs::path webcam = usbDevice("3-1", "0bda", "58f4", std::string("Webcam"));
     const fs::path uvc = node(usbInterface(webcam, "00"), "video0", "Webcam: Webcam\n");
     file(uvc / "dev", "81:0\n");
-    for (unsigned minor = 1; minor <= 4; ++minor) platformNode("isys", minor, "Intel IPU6 ISYS Capture " + std::to_string(minor));
+    for (unsigned minor = 1; minor <= 4; ++minor)
+        platformNode("isys", minor, "Intel IPU6 ISYS Capture " + std::to_string(minor));
     platformNode("vivid.0", 5, "vivid-000-vid-cap");
     mediaDevice("media0", "1:3", "/dev/null");
     mediaDevice("media1", "1:5", "/dev/zero");
     // The webcam's own graph would call it after its camera terminal.
     FakeKernel kernel;
-    kernel.graph(makedev(1, 3), receiverGraph("ov2740 14-0036", {1, 2})).graph(makedev(1, 5), receiverGraph("Camera 1", {0}));
+    kernel.graph(makedev(1, 3), receiverGraph("ov2740 14-0036", {1, 2}))
+        .graph(makedev(1, 5), receiverGraph("Camera 1", {0}));
     const CameraList cameras = listWith(kernel.queries());
     ASSERT_EQ(cameras.size(), 5u);
     EXPECT_EQ(cameras[0].name, u"Webcam: Webcam");
@@ -138,7 +140,8 @@ TEST_F(MediaDevices, AWebcamIsNeverWokenToBeListed) {
             link("media0", "/dev/full");
         }
         FakeKernel kernel;
-        kernel.capabilities(capture, V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_DEVICE_CAPS).capabilities(metadata, V4L2_CAP_META_CAPTURE);
+        kernel.capabilities(capture, V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_DEVICE_CAPS)
+            .capabilities(metadata, V4L2_CAP_META_CAPTURE);
         if (c.graph == Graph::Held) kernel.graph(media, uvc);
         // A status that is a FIFO must not be waited on: were it, the FIFO
         // is freed and the row fails rather than hang the suite.

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "discovery/linux/media_graph.h"
 #include "support/graph_builder.h"
 #include "support/media_ctl_dump.h"
-#include "discovery/linux/media_graph.h"
 
 namespace camera_info {
 
@@ -18,7 +18,7 @@ namespace {
 
 constexpr std::uint32_t kSensor = media::kFunctionCameraSensor;
 constexpr std::uint32_t kBridge = kFunctionBridge;
-constexpr std::uint32_t kIsp = 0x00004009;     // MEDIA_ENT_F_PROC_VIDEO_ISP
+constexpr std::uint32_t kIsp = 0x00004009;  // MEDIA_ENT_F_PROC_VIDEO_ISP
 
 CaptureNode captureNode(std::uint32_t minor, bool onUsb = false) { return CaptureNode{{{81u, minor}}, onUsb}; }
 
@@ -27,7 +27,8 @@ std::vector<std::string> entries(const std::vector<CaptureNode>& nodes, const st
     std::vector<std::string> out;
     for (const CameraSlot& slot : camerasOfNodes(nodes, graphs)) {
         if (!slot.graph) {
-            out.push_back("/dev/video" + std::to_string(nodes[slot.node].number ? nodes[slot.node].number->second : 999));
+            out.push_back("/dev/video" +
+                          std::to_string(nodes[slot.node].number ? nodes[slot.node].number->second : 999));
             continue;
         }
         for (const MediaEntity& e : graphs[*slot.graph].entities)
@@ -134,7 +135,8 @@ TEST(MediaGraph, WhatFeedsANodeDecidesWhetherItIsListed) {
              g.link(decoder, 1, node, 0, media::kLinkEnabled);
          },
          {"/dev/video5"}},
-        {"a tuner", [](GraphBuilder& g, std::uint32_t node) {
+        {"a tuner",
+         [](GraphBuilder& g, std::uint32_t node) {
              const auto tuner = g.entity("tuner", media::kFunctionTuner, "io");
              g.link(tuner, 1, node, 0);
          },
@@ -186,8 +188,8 @@ TEST(MediaGraph, NodesTheGraphsDoNotSpeakForAreListed) {
     const auto s = g.entity("Camera 1", kSensor, "o");  // uvcvideo's camera terminal
     const auto node = g.node("HD Webcam: HD Webcam", 0);
     g.link(s, 0, node, 0, media::kLinkEnabled);
-    const std::vector<CaptureNode> nodes = {
-        captureNode(0, /*onUsb=*/true), CaptureNode{std::nullopt, false}, captureNode(7)};
+    const std::vector<CaptureNode> nodes = {captureNode(0, /*onUsb=*/true), CaptureNode{std::nullopt, false},
+                                            captureNode(7)};
     EXPECT_EQ(entries(nodes, {g.topology()}), (Names{"/dev/video0", "/dev/video999", "/dev/video7"}));
     // An interface linked to an entity the graph does not hold speaks for nothing.
     GraphBuilder h;
@@ -221,9 +223,12 @@ TEST(MediaGraph, WhatAGraphSaysANodeIs) {
              g.rawLink(g.topology().interfaces.back().id, out, media::kInterfaceLink);
          },
          false},
-        {"a VBI node", [](GraphBuilder& g) { g.entity("vbi", 0x00010002, "i");
+        {"a VBI node",
+         [](GraphBuilder& g) {
+             g.entity("vbi", 0x00010002, "i");
              g.topology().interfaces.push_back({900, 0x201, 81, 5});
-             g.rawLink(900, g.topology().entities.back().id, media::kInterfaceLink); },
+             g.rawLink(900, g.topology().entities.back().id, media::kInterfaceLink);
+         },
          false},
         {"another node only", [](GraphBuilder& g) { g.node("Capture", 6); }, std::nullopt},
         {"an interface linked to nothing the graph holds",
@@ -291,10 +296,10 @@ TEST(MediaGraph, ASensorIsNamedAfterItsModel) {
         {"ov2740 14-0036x", "ov2740 14-0036x"},  // not an I2C device's name
         {"ov2740 14-036", "ov2740 14-036"},
         {"ov2740 14-00360", "ov2740 14-00360"},
-        {"ov2740 14-003A", "ov2740 14-003A"},    // the kernel writes lower case
+        {"ov2740 14-003A", "ov2740 14-003A"},  // the kernel writes lower case
         {"ov2740 -0036", "ov2740 -0036"},
         {"ov2740 x14-0036", "ov2740 x14-0036"},
-        {" 1-0036", " 1-0036"},                  // nothing before the space
+        {" 1-0036", " 1-0036"},  // nothing before the space
         {"", ""},
     };
     for (const auto& c : cases) EXPECT_EQ(sensorModel(c.entity), c.model) << c.entity;

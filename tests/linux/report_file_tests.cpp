@@ -34,11 +34,11 @@
 #include <vector>
 
 #include "report/camera_report.h"
+#include "report/report_file.h"
+#include "report/styled_text.h"
 #include "support/no_hang.h"
 #include "support/on_disk.h"
 #include "support/program_run.h"
-#include "report/report_file.h"
-#include "report/styled_text.h"
 #include "support/sysfs_namespace.h"
 
 namespace camera_info {
@@ -165,9 +165,10 @@ TEST_F(ReportPlace, WhateverStandsUnderTheNameIsReplacedNeverFollowed) {
              fs::create_symlink(t.outside() / "precious", t.report());
          },
          true, [](const ReportPlace& t) { EXPECT_EQ(slurp(t.outside() / "precious"), "precious"); }, made},
-        {"a dangling link", [](const ReportPlace& t) { fs::create_symlink(t.outside() / "created", t.report()); },
-         true, [](const ReportPlace& t) { EXPECT_FALSE(fs::exists(fs::symlink_status(t.outside() / "created"))); }, made},
-        {"a link to a FIFO", [](const ReportPlace& t) {
+        {"a dangling link", [](const ReportPlace& t) { fs::create_symlink(t.outside() / "created", t.report()); }, true,
+         [](const ReportPlace& t) { EXPECT_FALSE(fs::exists(fs::symlink_status(t.outside() / "created"))); }, made},
+        {"a link to a FIFO",
+         [](const ReportPlace& t) {
              ASSERT_EQ(::mkfifo((t.outside() / "fifo").c_str(), 0644), 0);
              fs::create_symlink(t.outside() / "fifo", t.report());
          },
@@ -228,11 +229,14 @@ TEST_F(ReportPlace, AReportThatCannotBeCompletedLeavesNone) {
     // A small file system of its own stands for a full disk: the old report
     // fits, the new one does not.
     const std::map<int, std::string> outcomes = {
-        {1, "the old report could not be written"}, {2, "a report that did not fit counted as written"},
-        {3, "a report is left behind"},           {4, "something else is left behind"},
+        {1, "the old report could not be written"},
+        {2, "a report that did not fit counted as written"},
+        {3, "a report is left behind"},
+        {4, "something else is left behind"},
     };
     const std::string refusal = fakeSysfsRefusal();
-    if (!refusal.empty()) GTEST_SKIP() << "a small file system of the test's own needs a private mount namespace: " << refusal;
+    if (!refusal.empty())
+        GTEST_SKIP() << "a small file system of the test's own needs a private mount namespace: " << refusal;
     const int result = runInChild([&] {
         if (!enterPrivateMounts().empty()) return 77;
         if (::mount("tmpfs", dir().c_str(), "tmpfs", 0, "size=64k") != 0) return 78;
@@ -243,7 +247,8 @@ TEST_F(ReportPlace, AReportThatCannotBeCompletedLeavesNone) {
         return 0;
     });
     if (result == 77 || result == 78) GTEST_SKIP() << "no file system of the test's own can be mounted here";
-    EXPECT_EQ(result, 0) << (outcomes.count(result) ? outcomes.at(result) : "the check ended with " + std::to_string(result));
+    EXPECT_EQ(result, 0) << (outcomes.count(result) ? outcomes.at(result)
+                                                    : "the check ended with " + std::to_string(result));
 }
 
 TEST_F(ReportPlace, ADirectoryClosedToWritingGetsTheReportInPlaceNeverThroughALink) {
@@ -373,7 +378,8 @@ TEST_F(ReportPlace, TheDirectoryAndTheOldReportHaveTheirSay) {
         if (::waitpid(bindfs, &status, 0) != bindfs || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
             return std::string("bindfs could not mount here");
         struct stat mounted {};
-        if (::stat(dir().c_str(), &mounted) != 0 || mounted.st_uid != 65534) return std::string("bindfs shows no nobody");
+        if (::stat(dir().c_str(), &mounted) != 0 || mounted.st_uid != 65534)
+            return std::string("bindfs shows no nobody");
         return std::string();
     };
     const auto closedDirectory = [&](const std::string& oldText) {
@@ -400,8 +406,8 @@ TEST_F(ReportPlace, TheDirectoryAndTheOldReportHaveTheirSay) {
         const char* what;
         std::function<std::string()> ready;  // before the child; why the row cannot run here, or ""
         std::function<std::string()> enter;  // in the child, before the write; why not, or ""
-        int ending;                  // kWritten, kNotWritten or kKilled
-        const std::string& present;  // what stands under the name afterwards; none: nothing
+        int ending;                          // kWritten, kNotWritten or kKilled
+        const std::string& present;          // what stands under the name afterwards; none: nothing
         mode_t bits;
         uid_t owner;
         const char* left = "CameraInfo.txt\n";  // the directory's names afterwards
@@ -460,7 +466,8 @@ TEST_F(ReportPlace, TheDirectoryAndTheOldReportHaveTheirSay) {
          },
          becomeNobody, kNotWritten, old, 0666, me},
         {"a directory closed to writing, the run killed between the write in place and the cut: JSON and blanks",
-         [&] { return closedDirectory(longOld); }, killedAtCall("ftruncate", true), kKilled, freshOverLongOld, 0666, me},
+         [&] { return closedDirectory(longOld); }, killedAtCall("ftruncate", true), kKilled, freshOverLongOld, 0666,
+         me},
         {"no link can be made to the nameless report (no /proc and no privilege): it is copied to a name whole",
          [&] {
              write(report(), old, fs::perms(0640));
@@ -492,8 +499,7 @@ TEST_F(ReportPlace, TheDirectoryAndTheOldReportHaveTheirSay) {
         {"a directory closed to writing, the run killed at the write in place: the old report stays whole",
          [&] { return closedDirectory(longOld); }, killedAtCall("pwrite", true), kKilled, longOld, 0666, me},
         {"as root without CAP_FOWNER, an old report made 0600 and given to nobody: its bits and owner carry over",
-         nobodysOldReport,
-         [] { return dropCapabilities({CAP_FOWNER}); }, kWritten, fresh, 0600, 65534},
+         nobodysOldReport, [] { return dropCapabilities({CAP_FOWNER}); }, kWritten, fresh, 0600, 65534},
         {"the same without CAP_DAC_OVERRIDE and CAP_DAC_READ_SEARCH too, where a nameless file cannot be linked by "
          "itself (Linux before 6.10): still named, given away only then",
          nobodysOldReport,

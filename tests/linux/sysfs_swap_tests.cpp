@@ -13,12 +13,12 @@
 #include <filesystem>
 #include <string>
 
+#include "discovery/linux/video_devices.h"
+#include "discovery/listed_registry.h"
+#include "discovery/video_input_devices.h"
 #include "support/no_hang.h"
 #include "support/on_disk.h"
-#include "discovery/listed_registry.h"
 #include "support/sysfs_tree.h"
-#include "discovery/linux/video_devices.h"
-#include "discovery/video_input_devices.h"
 
 namespace camera_info {
 
@@ -60,7 +60,8 @@ TEST_F(SwappedTree, AnAttributeThatIsAFifoWhenOpenedIsNotRead) {
     swapWith = (root() / "fifo").string();
     swapAt = (capture / "name").string();
 
-    ListedRegistry registry([&] { return listVideoDevices((root() / "sys").string(), (root() / "dev").string(), kernelQueries()); });
+    ListedRegistry registry(
+        [&] { return listVideoDevices((root() / "sys").string(), (root() / "dev").string(), kernelQueries()); });
     CameraList cameras;
     EXPECT_TRUE(finishesUnaided([&] { listVideoInputDevices(registry, cameras); }, {capture / "name"}))
         << "the registry waited on the FIFO";

@@ -124,15 +124,10 @@ TEST_F(SysfsTree, UsbIdsAreOnlyTheKernelsFourHexDigits) {
         const char16_t* vid;
         const char16_t* pid;
     } cases[] = {
-        {"046d\n", "0825\n", u"046d", u"0825"},
-        {"046d", "0825", u"046d", u"0825"},  // without a line feed
-        {"046D\n", "0825\n", u"", u""},      // the kernel writes lower case
-        {"46d\n", "0825\n", u"", u""},
-        {"046d0\n", "0825\n", u"", u""},
-        {"046d\n", "&pid_1234\n", u"", u""},
-        {"&pid_\n", "0825\n", u"", u""},
-        {"04 6d\n", "0825\n", u"", u""},
-        {"046d\n\n", "0825\n", u"", u""},
+        {"046d\n", "0825\n", u"046d", u"0825"}, {"046d", "0825", u"046d", u"0825"},  // without a line feed
+        {"046D\n", "0825\n", u"", u""},                                              // the kernel writes lower case
+        {"46d\n", "0825\n", u"", u""},          {"046d0\n", "0825\n", u"", u""},    {"046d\n", "&pid_1234\n", u"", u""},
+        {"&pid_\n", "0825\n", u"", u""},        {"04 6d\n", "0825\n", u"", u""},    {"046d\n\n", "0825\n", u"", u""},
     };
     const std::size_t count = sizeof cases / sizeof cases[0];
     for (std::size_t i = 0; i < count; ++i) {
@@ -202,7 +197,8 @@ TEST_F(SysfsTree, NamesTheKernelCutAreMadeWhole) {
         {"no product string", std::nullopt, std::string("UVC Camera"), "UVC Camera (1d6b:0104): UVC Cam",
          u"UVC Camera (1d6b:0104): UVC Camera"},
         {"a character cut in half", umlauts, std::string("UVC Camera"), umlauts.substr(0, 31),
-         u"\u00C4\u00C4\u00C4\u00C4\u00C4\u00C4\u00C4\u00C4\u00C4\u00C4\u00C4\u00C4\u00C4\u00C4\u00C4\u00C4: UVC Camera"},
+         u"\u00C4\u00C4\u00C4\u00C4\u00C4\u00C4\u00C4\u00C4\u00C4\u00C4\u00C4\u00C4\u00C4\u00C4\u00C4\u00C4: UVC "
+         u"Camera"},
         {"no function name", std::string("A product name longer than the kernel keeps"), std::nullopt,
          "A product name longer than the ", u"A product name longer than the kernel keeps"},
         {"another function name than the interface's", std::string("Integrated Camera"), std::string("Other"),
@@ -270,13 +266,14 @@ TEST_F(SysfsTree, NamesAreMadeWholeOnlyFromTheFunctionsOwnString) {
          "2", cut},
         {"no descriptors", std::nullopt, "1", whole},
         {"no active configuration", device() + configuration(1, association(0, 2, 5) + interface(0, 0, 4)), "", whole},
-        {"descriptors cut short", (device() + configuration(1, association(0, 2, 5) + interface(0, 0, 4))).substr(0, 30),
-         "1", whole},
+        {"descriptors cut short",
+         (device() + configuration(1, association(0, 2, 5) + interface(0, 0, 4))).substr(0, 30), "1", whole},
         {"nonsense", std::string(64, '\xff'), "1", whole},
     };
     const std::size_t count = sizeof cases / sizeof cases[0];
     for (std::size_t i = 0; i < count; ++i) {
-        const fs::path device = usbDevice("3-" + std::to_string(i + 1), "0bda", "58f4", std::string("Integrated Camera"));
+        const fs::path device =
+            usbDevice("3-" + std::to_string(i + 1), "0bda", "58f4", std::string("Integrated Camera"));
         if (cases[i].descriptors) file(device / "descriptors", *cases[i].descriptors);
         if (cases[i].configuration) file(device / "bConfigurationValue", *cases[i].configuration + "\n");
         node(usbInterface(device, "00", std::string("Integrated IR Camera")), "video" + std::to_string(i),

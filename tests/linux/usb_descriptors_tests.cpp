@@ -5,8 +5,8 @@
 #include <optional>
 #include <string>
 
-#include "support/usb_blobs.h"
 #include "discovery/linux/usb_descriptors.h"
+#include "support/usb_blobs.h"
 
 namespace camera_info {
 

@@ -49,4 +49,3 @@ std::optional<std::size_t> camera_info::largestAllocationDuring(const std::funct
 }
 
 #endif
-

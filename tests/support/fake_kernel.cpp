@@ -17,23 +17,22 @@ std::optional<dev_t> deviceOf(int fd) {
 }  // namespace
 
 DeviceQueries FakeKernel::queries() {
-    return DeviceQueries{
-        [this](int fd) -> std::optional<std::uint32_t> {
-            const std::optional<dev_t> number = deviceOf(fd);
-            if (!number) return std::nullopt;
-            asked_.push_back(*number);
-            const auto found = capabilities_.find(*number);
-            if (found != capabilities_.end()) return found->second;
-            return anyCapabilities_;
-        },
-        [this](int fd) -> std::optional<MediaTopology> {
-            ++graphReads_;
-            const std::optional<dev_t> number = deviceOf(fd);
-            if (!number) return std::nullopt;
-            const auto found = graphs_.find(*number);
-            if (found == graphs_.end()) return std::nullopt;
-            return found->second;
-        }};
+    return DeviceQueries{[this](int fd) -> std::optional<std::uint32_t> {
+                             const std::optional<dev_t> number = deviceOf(fd);
+                             if (!number) return std::nullopt;
+                             asked_.push_back(*number);
+                             const auto found = capabilities_.find(*number);
+                             if (found != capabilities_.end()) return found->second;
+                             return anyCapabilities_;
+                         },
+                         [this](int fd) -> std::optional<MediaTopology> {
+                             ++graphReads_;
+                             const std::optional<dev_t> number = deviceOf(fd);
+                             if (!number) return std::nullopt;
+                             const auto found = graphs_.find(*number);
+                             if (found == graphs_.end()) return std::nullopt;
+                             return found->second;
+                         }};
 }
 
 }  // namespace camera_info

@@ -13,12 +13,12 @@
 #include <string>
 #include <vector>
 
-#include "support/fake_kernel.h"
+#include "discovery/linux/video_devices.h"
 #include "discovery/listed_registry.h"
+#include "discovery/video_input_devices.h"
+#include "support/fake_kernel.h"
 #include "support/on_disk.h"
 #include "support/sysfs_tree.h"
-#include "discovery/linux/video_devices.h"
-#include "discovery/video_input_devices.h"
 
 namespace camera_info {
 

@@ -84,11 +84,16 @@ std::vector<MediaTopology> parseMediaCtl(const std::string& text) {
             // media-ctl names only these functions; the rest print "Unknown".
             const std::string type = m[1], subtype = m[2];
             std::uint32_t function = 0x00020000;  // MEDIA_ENT_F_V4L2_SUBDEV_UNKNOWN
-            if (type == "Node") function = subtype == "V4L" ? media::kFunctionVideoNode : 0;
-            else if (subtype == "Sensor") function = media::kFunctionCameraSensor;
-            else if (subtype == "Decoder") function = media::kFunctionAnalogDecoder;
-            else if (subtype == "Lens") function = 0x00020003;
-            else if (subtype == "Flash") function = 0x00020002;
+            if (type == "Node")
+                function = subtype == "V4L" ? media::kFunctionVideoNode : 0;
+            else if (subtype == "Sensor")
+                function = media::kFunctionCameraSensor;
+            else if (subtype == "Decoder")
+                function = media::kFunctionAnalogDecoder;
+            else if (subtype == "Lens")
+                function = 0x00020003;
+            else if (subtype == "Flash")
+                function = 0x00020002;
             devices.back().topology.entities.back().function = function;
         } else if (std::regex_search(line, m, nodeLine)) {
             DeviceBuilder& device = devices.back();
@@ -113,11 +118,12 @@ std::vector<MediaTopology> parseMediaCtl(const std::string& text) {
         std::set<std::pair<std::uint32_t, std::uint32_t>> made;
         for (const Pending& link : links[d]) {
             const auto far = device.entityByName.find(link.far);
-            const std::uint32_t here = device.pad(link.entity, link.pad, link.outgoing ? media::kPadSource : media::kPadSink);
-            const std::uint32_t there = far == device.entityByName.end()
-                                            ? device.nextId++
-                                            : device.pad(far->second, link.farPad,
-                                                         link.outgoing ? media::kPadSink : media::kPadSource);
+            const std::uint32_t here =
+                device.pad(link.entity, link.pad, link.outgoing ? media::kPadSource : media::kPadSink);
+            const std::uint32_t there =
+                far == device.entityByName.end()
+                    ? device.nextId++
+                    : device.pad(far->second, link.farPad, link.outgoing ? media::kPadSink : media::kPadSource);
             const auto ends = link.outgoing ? std::make_pair(here, there) : std::make_pair(there, here);
             if (!made.insert(ends).second) continue;
             device.topology.links.push_back(

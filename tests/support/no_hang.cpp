@@ -36,13 +36,15 @@ bool finishesUnaided(const std::function<void()>& step, const std::vector<std::f
     return false;
 }
 
-FifoReader::FifoReader(const std::filesystem::path& fifo) : fd_(::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)) {}
+FifoReader::FifoReader(const std::filesystem::path& fifo)
+    : fd_(::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)) {}
 
 FifoReader::~FifoReader() {
     if (fd_ >= 0) ::close(fd_);
 }
 
-std::string FifoReader::readAll(std::size_t chunk, std::chrono::milliseconds pause, std::chrono::milliseconds patience) {
+std::string FifoReader::readAll(std::size_t chunk, std::chrono::milliseconds pause,
+                                std::chrono::milliseconds patience) {
     std::string received;
     std::string buffer(chunk, '\0');
     // A FIFO read end reports a hang-up only once a writer has come and gone;

@@ -33,8 +33,8 @@ inline ProgramResult runProgram(const char* program, const std::filesystem::path
         const int outFd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         const int errFd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         const int inFd = ::open("/dev/null", O_RDONLY);
-        if (outFd < 0 || errFd < 0 || inFd < 0 || ::dup2(outFd, 1) < 0 || ::dup2(errFd, 2) < 0 ||
-            ::dup2(inFd, 0) < 0 || ::chdir(dir.c_str()) != 0 || (prepare && !prepare())) {
+        if (outFd < 0 || errFd < 0 || inFd < 0 || ::dup2(outFd, 1) < 0 || ::dup2(errFd, 2) < 0 || ::dup2(inFd, 0) < 0 ||
+            ::chdir(dir.c_str()) != 0 || (prepare && !prepare())) {
             ::_exit(120);
         }
         std::vector<char*> argv = {const_cast<char*>(program)};

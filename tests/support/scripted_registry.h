@@ -69,7 +69,7 @@ public:
 private:
     struct Object {
         HandleKind kind;
-        std::size_t device;  // for monikers, bags and values
+        std::size_t device;                  // for monikers, bags and values
         std::optional<std::u16string> text;  // for values
     };
     Handle obtain(HandleKind kind, std::size_t device);

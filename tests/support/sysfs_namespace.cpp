@@ -74,7 +74,8 @@ std::string fakeSysfsRefusal() {
     ::close(channel[1]);
     std::string why;
     char buffer[256];
-    for (ssize_t got; (got = ::read(channel[0], buffer, sizeof buffer)) > 0;) why.append(buffer, static_cast<std::size_t>(got));
+    for (ssize_t got; (got = ::read(channel[0], buffer, sizeof buffer)) > 0;)
+        why.append(buffer, static_cast<std::size_t>(got));
     ::close(channel[0]);
     int status = 0;
     ::waitpid(child, &status, 0);

@@ -38,8 +38,10 @@ public:
                                        const std::optional<std::string>& function = std::nullopt) const;
     // A video node under `parent` listed in class/video4linux; `name` is the
     // raw content of its name attribute. No `device` link when linkDevice is false.
-    std::filesystem::path node(const std::filesystem::path& parent, const std::string& name, const std::string& friendlyName,
-                               const std::optional<std::string>& index = std::string("0"), bool linkDevice = true) const;
+    std::filesystem::path node(const std::filesystem::path& parent, const std::string& name,
+                               const std::string& friendlyName,
+                               const std::optional<std::string>& index = std::string("0"),
+                               bool linkDevice = true) const;
     void classEntry(const std::string& name, const std::filesystem::path& target) const;
 
     // `count` UVC cameras, each with a capture node and its metadata twin

@@ -16,11 +16,16 @@ inline std::optional<std::u32string> strictUtf8CodePoints(const std::string& byt
         const unsigned b0 = static_cast<unsigned char>(bytes[i]);
         std::size_t length;
         char32_t value;
-        if (b0 < 0x80) length = 1, value = b0;
-        else if ((b0 >> 5) == 0x6) length = 2, value = b0 & 0x1F;
-        else if ((b0 >> 4) == 0xE) length = 3, value = b0 & 0x0F;
-        else if ((b0 >> 3) == 0x1E) length = 4, value = b0 & 0x07;
-        else return std::nullopt;
+        if (b0 < 0x80)
+            length = 1, value = b0;
+        else if ((b0 >> 5) == 0x6)
+            length = 2, value = b0 & 0x1F;
+        else if ((b0 >> 4) == 0xE)
+            length = 3, value = b0 & 0x0F;
+        else if ((b0 >> 3) == 0x1E)
+            length = 4, value = b0 & 0x07;
+        else
+            return std::nullopt;
         if (i + length > bytes.size()) return std::nullopt;
         for (std::size_t k = 1; k < length; ++k) {
             const unsigned b = static_cast<unsigned char>(bytes[i + k]);

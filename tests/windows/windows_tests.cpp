@@ -7,14 +7,14 @@
 #include <string>
 #include <utility>
 
+#include "discovery/video_input_devices.h"
 #include "discovery/windows/directshow_registry.h"
-#include "support/random_text.h"
 #include "report/report_file.h"
 #include "report/report_file_steps.h"
 #include "report/styled_text.h"
-#include "text/utf.h"
 #include "report/utf8.h"
-#include "discovery/video_input_devices.h"
+#include "support/random_text.h"
+#include "text/utf.h"
 
 namespace camera_info {
 
@@ -120,7 +120,12 @@ TEST(ReportFile, OthersMayReadAndWriteWhatIsBeingWritten) {
 
 TEST(ReportFile, AReadOnlyFileIsReplaced) {
     const char* path = "read_only_report_test.txt";
-    { std::FILE* old = std::fopen(path, "wb"); ASSERT_NE(old, nullptr); std::fputs("old", old); std::fclose(old); }
+    {
+        std::FILE* old = std::fopen(path, "wb");
+        ASSERT_NE(old, nullptr);
+        std::fputs("old", old);
+        std::fclose(old);
+    }
     ASSERT_TRUE(SetFileAttributesW(L"read_only_report_test.txt", FILE_ATTRIBUTE_READONLY));
     EXPECT_TRUE(writeReportFile(path, smallReport()));
     EXPECT_EQ(contentOf(path), toStyledText(smallReport()));
@@ -135,10 +140,15 @@ TEST(ReportFile, AnOldReportHeldOpenIsWrittenInPlace) {
     // Longer than a page, which one write cannot cover: left as it is.
     for (const std::size_t oldSize : {std::size_t{4000}, std::size_t{10}, std::size_t{5000}}) {
         const bool fits = oldSize <= 4096;
-        { std::FILE* old = std::fopen(path, "wb"); ASSERT_NE(old, nullptr); std::fputs(std::string(oldSize, '#').c_str(), old); std::fclose(old); }
+        {
+            std::FILE* old = std::fopen(path, "wb");
+            ASSERT_NE(old, nullptr);
+            std::fputs(std::string(oldSize, '#').c_str(), old);
+            std::fclose(old);
+        }
         // Held as a viewer holds it: others may read and write, not delete or rename it.
-        const HANDLE held = CreateFileW(L"held_report_test.txt", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        const HANDLE held = CreateFileW(L"held_report_test.txt", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         ASSERT_NE(held, INVALID_HANDLE_VALUE);
         EXPECT_EQ(writeReportFile(path, smallReport()), fits) << oldSize;
         EXPECT_EQ(contentOf(path), fits ? toStyledText(smallReport()) : std::string(oldSize, '#')) << oldSize;
@@ -150,10 +160,15 @@ TEST(ReportFile, AnOldReportHeldOpenIsWrittenInPlace) {
 
 TEST(ReportFile, AnOldReportHeldOpenWithAnotherNameIsLeftAsItIs) {
     const char* path = "linked_report_test.txt";
-    { std::FILE* old = std::fopen(path, "wb"); ASSERT_NE(old, nullptr); std::fputs("old", old); std::fclose(old); }
+    {
+        std::FILE* old = std::fopen(path, "wb");
+        ASSERT_NE(old, nullptr);
+        std::fputs("old", old);
+        std::fclose(old);
+    }
     ASSERT_TRUE(CreateHardLinkW(L"linked_report_copy.txt", L"linked_report_test.txt", nullptr));
-    const HANDLE held = CreateFileW(L"linked_report_test.txt", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE held = CreateFileW(L"linked_report_test.txt", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     EXPECT_FALSE(writeReportFile(path, smallReport()));
     EXPECT_EQ(contentOf(path), "old");
@@ -175,7 +190,8 @@ TEST(ReportFile, ADirectoryInTheReportsPlaceIsLeftAndNothingIsLeftBeside) {
 // The report's conversion is the platform's own here; the project's own
 // conversion, used where there is no platform, must give the same bytes.
 TEST(Utf8, ThePlatformAndTheProjectsOwnConversionAgree) {
-    for (const std::u16string& text : randomTexts()) ASSERT_EQ(toUtf8(text), encodeUtf8(text)) << text.size() << " units";
+    for (const std::u16string& text : randomTexts())
+        ASSERT_EQ(toUtf8(text), encodeUtf8(text)) << text.size() << " units";
 }
 
 }  // namespace

@@ -30,9 +30,11 @@ static_assert(sizeof(media_v2_entity) == 96 && sizeof(media_v2_interface) == 112
 static_assert(media::kFunctionCameraSensor == MEDIA_ENT_F_CAM_SENSOR && media::kFunctionTuner == MEDIA_ENT_F_TUNER &&
                   media::kFunctionAnalogDecoder == MEDIA_ENT_F_ATV_DECODER &&
                   media::kFunctionIfVideoDecoder == MEDIA_ENT_F_IF_VID_DECODER &&
-                  media::kFunctionDigitalDecoder == MEDIA_ENT_F_DV_DECODER && media::kFunctionVideoNode == MEDIA_ENT_F_IO_V4L,
+                  media::kFunctionDigitalDecoder == MEDIA_ENT_F_DV_DECODER &&
+                  media::kFunctionVideoNode == MEDIA_ENT_F_IO_V4L,
               "entity functions");
-static_assert(media::kFunctionOldNodes == MEDIA_ENT_F_OLD_BASE && media::kFunctionOldSubdevices == MEDIA_ENT_F_OLD_SUBDEV_BASE &&
+static_assert(media::kFunctionOldNodes == MEDIA_ENT_F_OLD_BASE &&
+                  media::kFunctionOldSubdevices == MEDIA_ENT_F_OLD_SUBDEV_BASE &&
                   media::kFunctionDtvNode == MEDIA_ENT_F_IO_DTV && media::kFunctionRadioNode == MEDIA_ENT_F_IO_SWRADIO,
               "device-node functions");
 static_assert(media::kPadSink == MEDIA_PAD_FL_SINK && media::kPadSource == MEDIA_PAD_FL_SOURCE, "pad flags");
@@ -90,7 +92,8 @@ struct TopologyArrays {
     MediaTopology topology() const {
         MediaTopology t;
         for (std::uint32_t i = 0; i < request.num_entities && i < entities.size(); ++i)
-            t.entities.push_back({entities[i].id, nameOf(entities[i].name, sizeof entities[i].name), entities[i].function});
+            t.entities.push_back(
+                {entities[i].id, nameOf(entities[i].name, sizeof entities[i].name), entities[i].function});
         for (std::uint32_t i = 0; i < request.num_interfaces && i < interfaces.size(); ++i)
             t.interfaces.push_back(
                 {interfaces[i].id, interfaces[i].intf_type, interfaces[i].devnode.major, interfaces[i].devnode.minor});

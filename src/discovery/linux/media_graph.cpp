@@ -155,8 +155,8 @@ std::vector<CameraSlot> camerasOfNodes(const std::vector<CaptureNode>& nodes,
             }
             continue;
         }
-        const bool ownPictures = std::any_of(reached.begin(), reached.end(),
-                                             [&](std::uint32_t id) { return holder->makesPictures(id); });
+        const bool ownPictures =
+            std::any_of(reached.begin(), reached.end(), [&](std::uint32_t id) { return holder->makesPictures(id); });
         if (ownPictures || !fed) slots.push_back({n, std::nullopt, 0});
     }
     return slots;

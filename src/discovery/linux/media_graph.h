@@ -15,25 +15,25 @@ namespace camera_info {
 
 // The kernel's numbers for what the rules look at (linux/media.h).
 namespace media {
-constexpr std::uint32_t kFunctionCameraSensor = 0x00020001;  // MEDIA_ENT_F_CAM_SENSOR
-constexpr std::uint32_t kFunctionTuner = 0x00020005;         // MEDIA_ENT_F_TUNER
-constexpr std::uint32_t kFunctionAnalogDecoder = 0x00020004; // MEDIA_ENT_F_ATV_DECODER
+constexpr std::uint32_t kFunctionCameraSensor = 0x00020001;    // MEDIA_ENT_F_CAM_SENSOR
+constexpr std::uint32_t kFunctionTuner = 0x00020005;           // MEDIA_ENT_F_TUNER
+constexpr std::uint32_t kFunctionAnalogDecoder = 0x00020004;   // MEDIA_ENT_F_ATV_DECODER
 constexpr std::uint32_t kFunctionIfVideoDecoder = 0x00002001;  // MEDIA_ENT_F_IF_VID_DECODER
 constexpr std::uint32_t kFunctionDigitalDecoder = 0x00006001;  // MEDIA_ENT_F_DV_DECODER
 constexpr std::uint32_t kFunctionVideoNode = 0x00010001;       // MEDIA_ENT_F_IO_V4L
 // The old device-node functions, MEDIA_ENT_F_OLD_BASE up to the old subdevices'.
-constexpr std::uint32_t kFunctionOldNodes = 0x00010000;        // MEDIA_ENT_F_OLD_BASE
-constexpr std::uint32_t kFunctionOldSubdevices = 0x00020000;   // MEDIA_ENT_F_OLD_SUBDEV_BASE
+constexpr std::uint32_t kFunctionOldNodes = 0x00010000;       // MEDIA_ENT_F_OLD_BASE
+constexpr std::uint32_t kFunctionOldSubdevices = 0x00020000;  // MEDIA_ENT_F_OLD_SUBDEV_BASE
 // DVB, VBI and radio nodes.
-constexpr std::uint32_t kFunctionDtvNode = 0x00001001;          // MEDIA_ENT_F_IO_DTV
-constexpr std::uint32_t kFunctionRadioNode = 0x00001003;        // MEDIA_ENT_F_IO_SWRADIO
-constexpr std::uint32_t kPadSink = 1u << 0;                    // MEDIA_PAD_FL_SINK
-constexpr std::uint32_t kPadSource = 1u << 1;                  // MEDIA_PAD_FL_SOURCE
-constexpr std::uint32_t kLinkType = 0xFu << 28;                // MEDIA_LNK_FL_LINK_TYPE
-constexpr std::uint32_t kDataLink = 0u << 28;                  // MEDIA_LNK_FL_DATA_LINK
-constexpr std::uint32_t kInterfaceLink = 1u << 28;             // MEDIA_LNK_FL_INTERFACE_LINK
-constexpr std::uint32_t kAncillaryLink = 2u << 28;             // MEDIA_LNK_FL_ANCILLARY_LINK
-constexpr std::uint32_t kLinkEnabled = 1u << 0;                // MEDIA_LNK_FL_ENABLED
+constexpr std::uint32_t kFunctionDtvNode = 0x00001001;    // MEDIA_ENT_F_IO_DTV
+constexpr std::uint32_t kFunctionRadioNode = 0x00001003;  // MEDIA_ENT_F_IO_SWRADIO
+constexpr std::uint32_t kPadSink = 1u << 0;               // MEDIA_PAD_FL_SINK
+constexpr std::uint32_t kPadSource = 1u << 1;             // MEDIA_PAD_FL_SOURCE
+constexpr std::uint32_t kLinkType = 0xFu << 28;           // MEDIA_LNK_FL_LINK_TYPE
+constexpr std::uint32_t kDataLink = 0u << 28;             // MEDIA_LNK_FL_DATA_LINK
+constexpr std::uint32_t kInterfaceLink = 1u << 28;        // MEDIA_LNK_FL_INTERFACE_LINK
+constexpr std::uint32_t kAncillaryLink = 2u << 28;        // MEDIA_LNK_FL_ANCILLARY_LINK
+constexpr std::uint32_t kLinkEnabled = 1u << 0;           // MEDIA_LNK_FL_ENABLED
 }  // namespace media
 
 struct MediaEntity {
@@ -96,9 +96,9 @@ std::optional<bool> capturesInGraph(const MediaTopology& graph, const std::pair<
 // One entry of the category: a capture node listed itself, or a camera
 // sensor of a graph in the place of the capture node it reaches first.
 struct CameraSlot {
-    std::size_t node = 0;                 // index into the capture nodes
-    std::optional<std::size_t> graph;     // with a sensor: index into the graphs
-    std::uint32_t sensor = 0;             // ...and its entity id
+    std::size_t node = 0;              // index into the capture nodes
+    std::optional<std::size_t> graph;  // with a sensor: index into the graphs
+    std::uint32_t sensor = 0;          // ...and its entity id
 };
 
 // The entries for `nodes` (in node-number order) given the graphs of the
@@ -115,8 +115,7 @@ struct CameraSlot {
 //    d. any other node is fed from memory (an ISP's output) or from inputs
 //       with nothing connected, and is left out.
 // Links to pads, entities or interfaces the graph does not hold are ignored.
-std::vector<CameraSlot> camerasOfNodes(const std::vector<CaptureNode>& nodes,
-                                       const std::vector<MediaTopology>& graphs);
+std::vector<CameraSlot> camerasOfNodes(const std::vector<CaptureNode>& nodes, const std::vector<MediaTopology>& graphs);
 
 // What the report calls a sensor: its model, the text before the first space
 // where the name holds an I2C device's name (" 14-0036": a space, a decimal

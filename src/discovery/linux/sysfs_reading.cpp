@@ -212,8 +212,9 @@ bool byNodeNumber(const std::string& a, const std::string& b, std::size_t prefix
 
 std::vector<std::string> nodeNames(const std::string& directory, const std::string& prefix) {
     std::vector<std::string> names = namesIn(directory);
-    names.erase(std::remove_if(names.begin(), names.end(), [&](const std::string& n) { return !isNodeName(n, prefix); }),
-                names.end());
+    names.erase(
+        std::remove_if(names.begin(), names.end(), [&](const std::string& n) { return !isNodeName(n, prefix); }),
+        names.end());
     std::sort(names.begin(), names.end(),
               [&](const std::string& a, const std::string& b) { return byNodeNumber(a, b, prefix.size()); });
     return names;

@@ -58,10 +58,10 @@ std::vector<std::string> nodeNames(const std::string& directory, const std::stri
 // Where a run reads: the sysfs and /dev roots, and what of them is looked up
 // once rather than for every device.
 struct KernelPaths {
-    std::string sys;                      // sysfs, resolved
-    std::string dev;                      // the device nodes' directory
-    std::optional<std::string> charLinks; // <sys>/dev/char, resolved: each device number's link to its device
-    bool udevLinks = false;               // whether <dev>/char holds udev's links to the nodes
+    std::string sys;                       // sysfs, resolved
+    std::string dev;                       // the device nodes' directory
+    std::optional<std::string> charLinks;  // <sys>/dev/char, resolved: each device number's link to its device
+    bool udevLinks = false;                // whether <dev>/char holds udev's links to the nodes
 };
 KernelPaths kernelPaths(const std::string& sysRoot, const std::string& devRoot);
 

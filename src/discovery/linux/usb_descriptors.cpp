@@ -38,8 +38,8 @@ std::optional<FunctionStrings> stringsIn(std::string_view body, unsigned interfa
             // The first association that holds the interface is the one the kernel gives it.
             const unsigned first = at(body, i + 2);
             if (interface >= first && interface < first + at(body, i + 3)) iFunction = at(body, i + 7);
-        } else if (type == kInterfaceType && length >= kInterfaceLength && !iInterface && at(body, i + 2) == interface &&
-                   at(body, i + 3) == 0) {
+        } else if (type == kInterfaceType && length >= kInterfaceLength && !iInterface &&
+                   at(body, i + 2) == interface && at(body, i + 3) == 0) {
             iInterface = at(body, i + 8);
         }
         i += length;

@@ -57,8 +57,9 @@ bool nameTakesInterfaceText(const UsbPlace& usb) {
     char* end = nullptr;
     const unsigned long value = std::strtoul(configuration->c_str(), &end, 10);
     if (configuration->empty() || *end != '\0' || value > 255) return true;
-    const std::optional<FunctionStrings> strings = functionStrings(
-        *descriptors, static_cast<unsigned>(value), static_cast<unsigned>(std::stoul(*usb.interfaceNumber, nullptr, 16)));
+    const std::optional<FunctionStrings> strings =
+        functionStrings(*descriptors, static_cast<unsigned>(value),
+                        static_cast<unsigned>(std::stoul(*usb.interfaceNumber, nullptr, 16)));
     return !strings || functionNamedByInterface(*strings);
 }
 

@@ -27,9 +27,12 @@ std::string markerFree(const std::string& text) {
     std::string out;
     out.reserve(text.size());
     for (const char c : text) {
-        if (c == '%') out += "%25";
-        else if (c == '_') out += "%5F";
-        else out += c;
+        if (c == '%')
+            out += "%25";
+        else if (c == '_')
+            out += "%5F";
+        else
+            out += c;
     }
     return out;
 }
@@ -113,7 +116,8 @@ DeviceList listVideoDevices(const std::string& sysRoot, const std::string& devRo
     for (const Candidate& candidate : candidates) {
         if (candidate.node && !captures(candidate.device, *candidate.node, graphs.topologies, queries)) continue;
         CaptureNode captureNode;
-        if (candidate.device.number) captureNode.number = {{major(*candidate.device.number), minor(*candidate.device.number)}};
+        if (candidate.device.number)
+            captureNode.number = {{major(*candidate.device.number), minor(*candidate.device.number)}};
         captureNode.onUsb = candidate.node && candidate.node->usb;
         capturing.push_back(&candidate);
         nodes.push_back(captureNode);

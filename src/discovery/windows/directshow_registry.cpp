@@ -1,7 +1,9 @@
 // All of the Windows registry's COM calls live here.
 #include "discovery/windows/directshow_registry.h"
 
+// First: the other Windows headers take its types as given.
 #include <windows.h>
+
 #include <objbase.h>
 #include <oleauto.h>
 #include <strmif.h>
@@ -41,14 +43,16 @@ void DirectShowRegistry::initialize() { (void)CoInitialize(nullptr); }
 
 Status DirectShowRegistry::createDeviceEnumerator(Handle& deviceEnumerator) {
     ComPtr<ICreateDevEnum> created;
-    const HRESULT hr = CoCreateInstance(kSystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, kCreateDevEnum, created.putVoid());
+    const HRESULT hr =
+        CoCreateInstance(kSystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, kCreateDevEnum, created.putVoid());
     deviceEnumerator = handOut(std::move(created));
     return hr;
 }
 
 Status DirectShowRegistry::createClassEnumerator(Handle deviceEnumerator, Handle& classEnumerator) {
     ComPtr<IEnumMoniker> created;
-    const HRESULT hr = as<ICreateDevEnum>(deviceEnumerator)->CreateClassEnumerator(kVideoInputDeviceCategory, created.put(), 0);
+    const HRESULT hr =
+        as<ICreateDevEnum>(deviceEnumerator)->CreateClassEnumerator(kVideoInputDeviceCategory, created.put(), 0);
     classEnumerator = handOut(std::move(created));
     return hr;
 }

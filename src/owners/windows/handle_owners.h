@@ -2,7 +2,9 @@
 // interface, a CoTaskMemAlloc'd text and a VARIANT.
 #pragma once
 
+// First: the other Windows headers take its types as given.
 #include <windows.h>
+
 #include <objbase.h>
 #include <oleauto.h>
 

@@ -3,9 +3,9 @@
 #include "report/report_file_steps.h"
 
 #include <fcntl.h>
-#include <sys/sendfile.h>
 #include <sys/random.h>
 #include <sys/resource.h>
+#include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -83,7 +83,7 @@ std::string uniqueEnding() {
     static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     unsigned char random[6] = {};
     if (::getrandom(random, sizeof random, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof random)) {
-        timespec now {};
+        timespec now{};
         ::clock_gettime(CLOCK_MONOTONIC, &now);
         std::uint64_t seed = static_cast<std::uint64_t>(now.tv_nsec) ^ (static_cast<std::uint64_t>(::getpid()) << 32);
         for (unsigned char& byte : random) {
@@ -210,7 +210,8 @@ void takeOverReportOwner(const char* path, ReportStream& replacement) {
     // Only root may give a file to another owner; failures are the file
     // system's to decide, and keep the file as it was made.
     struct stat old {};
-    if (::geteuid() == 0 && regularFileAt(path, old)) (void)::fchown(::fileno(replacement.get()), old.st_uid, old.st_gid);
+    if (::geteuid() == 0 && regularFileAt(path, old))
+        (void)::fchown(::fileno(replacement.get()), old.st_uid, old.st_gid);
 }
 
 bool replaceReportFile(const std::string& from, const char* to) { return ::rename(from.c_str(), to) == 0; }
@@ -242,10 +243,11 @@ ReportRoom reserveReportRoom(ReportStream& file, std::uint64_t size) {
     // A file size limit is checked as it stands, the disk and any quota by
     // reserving the blocks without changing the file's size. exFAT, NFS
     // before 4.2 and some FUSE file systems cannot reserve.
-    rlimit limit {};
+    rlimit limit{};
     if (::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY && size > limit.rlim_cur)
         return ReportRoom::None;
-    if (::fallocate(::fileno(file.get()), FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(size)) == 0) return ReportRoom::Reserved;
+    if (::fallocate(::fileno(file.get()), FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(size)) == 0)
+        return ReportRoom::Reserved;
     return errno == EOPNOTSUPP || errno == ENOSYS ? ReportRoom::Unknown : ReportRoom::None;
 }
 

@@ -2,7 +2,9 @@
 // while it is open, links replaced instead of followed.
 #include "report/report_file_steps.h"
 
+// First: the other Windows headers take its types as given.
 #include <windows.h>
+
 #include <fcntl.h>
 #include <io.h>
 
@@ -63,8 +65,8 @@ ReportStream createReportSibling(const std::string& prefix, std::string& created
         seed = seed * 1664525u + 1013904223u;
         for (int shift = 28; shift >= 0; shift -= 4) name += kHex[(seed >> shift) & 0xF];
         // CREATE_NEW fails wherever anything stands under the name, a link included.
-        UniqueHandle handle(CreateFileW(wide(name.c_str()).c_str(), GENERIC_WRITE, kShared | FILE_SHARE_DELETE,
-                                        nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        UniqueHandle handle(CreateFileW(wide(name.c_str()).c_str(), GENERIC_WRITE, kShared | FILE_SHARE_DELETE, nullptr,
+                                        CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (handle) {
             created = name;
             return streamOf(std::move(handle));
@@ -143,7 +145,8 @@ ReportRoom reserveReportRoom(ReportStream& file, std::uint64_t size) {
     if (size <= static_cast<std::uint64_t>(current.QuadPart)) return ReportRoom::Reserved;
     FILE_ALLOCATION_INFO allocation{};
     allocation.AllocationSize.QuadPart = static_cast<LONGLONG>(size);
-    if (SetFileInformationByHandle(handle, FileAllocationInfo, &allocation, sizeof allocation)) return ReportRoom::Reserved;
+    if (SetFileInformationByHandle(handle, FileAllocationInfo, &allocation, sizeof allocation))
+        return ReportRoom::Reserved;
     // Wine, for one, cannot reserve.
     const DWORD error = GetLastError();
     return error == ERROR_CALL_NOT_IMPLEMENTED || error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_PARAMETER ||
@@ -166,8 +169,7 @@ bool writeReportAtStart(ReportStream& file, const std::string& text) {
     const LARGE_INTEGER start{};
     DWORD written = 0;
     return handle != INVALID_HANDLE_VALUE && SetFilePointerEx(handle, start, nullptr, FILE_BEGIN) &&
-           WriteFile(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
-           written == text.size();
+           WriteFile(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) && written == text.size();
 }
 
 bool closeReportInPlace(ReportStream file, std::uint64_t length) {

@@ -8,19 +8,24 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-int main(void) {
-    DIR *dev = opendir("/dev");
-    if (!dev) return 1;
-    for (struct dirent *entry; (entry = readdir(dev));) {
-        if (strncmp(entry->d_name, "video", 5) != 0) continue;
-        char path[300];
-        snprintf(path, sizeof path, "/dev/%s", entry->d_name);
-        const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0) continue;
-        struct v4l2_capability capability;
-        if (ioctl(fd, VIDIOC_QUERYCAP, &capability) == 0) printf("%s %s\n", path, (const char *)capability.card);
-        close(fd);
-    }
-    closedir(dev);
-    return 0;
+int main(void)
+{
+	DIR *dev = opendir("/dev");
+	if (!dev)
+		return 1;
+	for (struct dirent *entry; (entry = readdir(dev));) {
+		if (strncmp(entry->d_name, "video", 5) != 0)
+			continue;
+		char path[300];
+		snprintf(path, sizeof path, "/dev/%s", entry->d_name);
+		const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+		if (fd < 0)
+			continue;
+		struct v4l2_capability capability;
+		if (ioctl(fd, VIDIOC_QUERYCAP, &capability) == 0)
+			printf("%s %s\n", path, (const char *)capability.card);
+		close(fd);
+	}
+	closedir(dev);
+	return 0;
 }

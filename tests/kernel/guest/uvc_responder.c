@@ -20,9 +20,12 @@
 #include <linux/usb/g_uvc.h>
 
 static struct uvc_streaming_control probe, commit, defaults;
-static unsigned pending_key;  /* the control a SET_CUR's data is for */
+static unsigned pending_key; /* the control a SET_CUR's data is for */
 static int pending_streaming;
-static struct { unsigned key; unsigned char value[8]; } controls[64];
+static struct {
+	unsigned key;
+	unsigned char value[8];
+} controls[64];
 
 static unsigned char *control_value(unsigned key)
 {
@@ -44,13 +47,32 @@ static void answer(const struct usb_ctrlrequest *request, struct uvc_request_dat
 	if (interface != 0 && entity == 0 && (selector == UVC_VS_PROBE_CONTROL || selector == UVC_VS_COMMIT_CONTROL)) {
 		struct uvc_streaming_control *current = selector == UVC_VS_PROBE_CONTROL ? &probe : &commit;
 		switch (request->bRequest) {
-		case UVC_SET_CUR: pending_streaming = 1; pending_key = selector; response->length = length; break;
-		case UVC_GET_CUR: memcpy(response->data, current, sizeof *current); response->length = length; break;
-		case UVC_GET_MIN: case UVC_GET_MAX: case UVC_GET_DEF:
-			memcpy(response->data, &defaults, sizeof defaults); response->length = length; break;
-		case UVC_GET_RES: response->length = length; break;
-		case UVC_GET_LEN: response->data[0] = sizeof defaults; response->length = 2; break;
-		case UVC_GET_INFO: response->data[0] = 3; response->length = 1; break;
+		case UVC_SET_CUR:
+			pending_streaming = 1;
+			pending_key = selector;
+			response->length = length;
+			break;
+		case UVC_GET_CUR:
+			memcpy(response->data, current, sizeof *current);
+			response->length = length;
+			break;
+		case UVC_GET_MIN:
+		case UVC_GET_MAX:
+		case UVC_GET_DEF:
+			memcpy(response->data, &defaults, sizeof defaults);
+			response->length = length;
+			break;
+		case UVC_GET_RES:
+			response->length = length;
+			break;
+		case UVC_GET_LEN:
+			response->data[0] = sizeof defaults;
+			response->length = 2;
+			break;
+		case UVC_GET_INFO:
+			response->data[0] = 3;
+			response->length = 1;
+			break;
 		}
 	} else if (interface == 0 && entity == 0) { /* the interface's own controls */
 		if (selector == UVC_VC_REQUEST_ERROR_CODE_CONTROL && request->bRequest == UVC_GET_CUR) {
@@ -64,13 +86,35 @@ static void answer(const struct usb_ctrlrequest *request, struct uvc_request_dat
 	} else if (interface == 0) { /* unit and terminal controls */
 		unsigned key = entity << 8 | selector;
 		switch (request->bRequest) {
-		case UVC_SET_CUR: pending_streaming = 0; pending_key = key; response->length = length; break;
-		case UVC_GET_CUR: memcpy(response->data, control_value(key), length > 8 ? 8 : length); response->length = length; break;
-		case UVC_GET_MIN: case UVC_GET_DEF: response->length = length; break;
-		case UVC_GET_MAX: response->data[0] = 0xff; response->length = length; break;
-		case UVC_GET_RES: response->data[0] = 1; response->length = length; break;
-		case UVC_GET_LEN: response->data[0] = length; response->length = 2; break;
-		case UVC_GET_INFO: response->data[0] = 3; response->length = 1; break;
+		case UVC_SET_CUR:
+			pending_streaming = 0;
+			pending_key = key;
+			response->length = length;
+			break;
+		case UVC_GET_CUR:
+			memcpy(response->data, control_value(key), length > 8 ? 8 : length);
+			response->length = length;
+			break;
+		case UVC_GET_MIN:
+		case UVC_GET_DEF:
+			response->length = length;
+			break;
+		case UVC_GET_MAX:
+			response->data[0] = 0xff;
+			response->length = length;
+			break;
+		case UVC_GET_RES:
+			response->data[0] = 1;
+			response->length = length;
+			break;
+		case UVC_GET_LEN:
+			response->data[0] = length;
+			response->length = 2;
+			break;
+		case UVC_GET_INFO:
+			response->data[0] = 3;
+			response->length = 1;
+			break;
 		}
 	}
 }
@@ -99,7 +143,7 @@ int main(int argc, char **argv)
 	}
 	/* Subscribing to SETUP, last, is what connects the gadget. */
 	static const unsigned events[] = { UVC_EVENT_CONNECT, UVC_EVENT_DISCONNECT, UVC_EVENT_STREAMON,
-					   UVC_EVENT_STREAMOFF, UVC_EVENT_DATA, UVC_EVENT_SETUP };
+		UVC_EVENT_STREAMOFF, UVC_EVENT_DATA, UVC_EVENT_SETUP };
 	for (unsigned i = 0; i < sizeof events / sizeof events[0]; i++) {
 		struct v4l2_event_subscription subscription = { .type = events[i] };
 		if (ioctl(fd, VIDIOC_SUBSCRIBE_EVENT, &subscription) < 0) {
@@ -128,8 +172,10 @@ int main(int argc, char **argv)
 			} else if (event.type == UVC_EVENT_DATA) {
 				unsigned length = uvc->data.length > 0 ? (unsigned)uvc->data.length : 0;
 				if (pending_streaming) {
-					struct uvc_streaming_control *current = pending_key == UVC_VS_PROBE_CONTROL ? &probe : &commit;
-					memcpy(current, uvc->data.data, length > sizeof *current ? sizeof *current : length);
+					struct uvc_streaming_control *current =
+						pending_key == UVC_VS_PROBE_CONTROL ? &probe : &commit;
+					memcpy(current, uvc->data.data,
+						length > sizeof *current ? sizeof *current : length);
 				} else {
 					memcpy(control_value(pending_key), uvc->data.data, length > 8 ? 8 : length);
 				}
