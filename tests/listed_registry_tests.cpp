@@ -85,38 +85,41 @@ TEST(ListedRegistry, EachDeviceGoesWithItsMoniker) {
         for (int i = 0; i < 5; ++i) list.emplace_back(scripted({u"/sys/x", {{u"FriendlyName", u"x"}}}, record));
         return list;
     });
-    Handle enumerator = 0, classEnumerator = 0;
+    DeviceEnumeratorHandle enumerator;
+    ClassEnumeratorHandle classEnumerator;
     ASSERT_EQ(registry.createDeviceEnumerator(enumerator), kStatusOk);
     ASSERT_EQ(registry.createClassEnumerator(enumerator, classEnumerator), kStatusOk);
     for (int i = 0; i < 5; ++i) {
-        Handle moniker = 0, bag = 0;
+        MonikerHandle moniker;
+        PropertyBagHandle bag;
         ASSERT_EQ(registry.nextDevice(classEnumerator, moniker), kStatusOk);
         ASSERT_EQ(registry.bindPropertyBag(moniker, bag), kStatusOk);
-        const Handle value = registry.createPropertyValue();
+        const PropertyValueHandle value = registry.createPropertyValue();
         EXPECT_EQ(registry.readProperty(bag, u"FriendlyName", value), kStatusOk);
         EXPECT_EQ(registry.propertyText(value), std::optional<std::u16string>(u"x"));
-        registry.release(HandleKind::PropertyValue, value);
-        registry.release(HandleKind::PropertyBag, bag);
+        registry.release(value);
+        registry.release(bag);
         // The list keeps nothing of a device handed out: the moniker holds it.
         EXPECT_EQ(record.alive, 5 - i);
-        registry.release(HandleKind::Moniker, moniker);
+        registry.release(moniker);
         EXPECT_EQ(record.alive, 4 - i);
     }
-    Handle past = 0;
+    MonikerHandle past;
     EXPECT_EQ(registry.nextDevice(classEnumerator, past), kStatusFalse);
-    registry.release(HandleKind::ClassEnumerator, classEnumerator);
-    registry.release(HandleKind::DeviceEnumerator, enumerator);
+    registry.release(classEnumerator);
+    registry.release(enumerator);
     EXPECT_EQ(record.mostAlive, 5);
 }
 
 TEST(ListedRegistry, TheStatusesTheRulesExpect) {
     // An empty list is the empty category: S_FALSE, and no enumerator.
     ListedRegistry empty([] { return DeviceList(); });
-    Handle enumerator = 0, classEnumerator = 0;
+    DeviceEnumeratorHandle enumerator;
+    ClassEnumeratorHandle classEnumerator;
     ASSERT_EQ(empty.createDeviceEnumerator(enumerator), kStatusOk);
     EXPECT_EQ(empty.createClassEnumerator(enumerator, classEnumerator), kStatusFalse);
-    EXPECT_EQ(classEnumerator, Handle{0});
-    empty.release(HandleKind::DeviceEnumerator, enumerator);
+    EXPECT_FALSE(classEnumerator);
+    empty.release(enumerator);
 
     Record record;
     ListedRegistry registry([&] {
@@ -127,27 +130,28 @@ TEST(ListedRegistry, TheStatusesTheRulesExpect) {
     });
     ASSERT_EQ(registry.createDeviceEnumerator(enumerator), kStatusOk);
     ASSERT_EQ(registry.createClassEnumerator(enumerator, classEnumerator), kStatusOk);
-    Handle moniker = 0, bag = 0;
+    MonikerHandle moniker;
+    PropertyBagHandle bag;
     // A device that leads nowhere fails to bind, as a device COM cannot reach.
     ASSERT_EQ(registry.nextDevice(classEnumerator, moniker), kStatusOk);
     EXPECT_LT(registry.bindPropertyBag(moniker, bag), 0);
-    registry.release(HandleKind::Moniker, moniker);
+    registry.release(moniker);
     // A property that cannot be read fails and leaves the value as it was.
     ASSERT_EQ(registry.nextDevice(classEnumerator, moniker), kStatusOk);
     ASSERT_EQ(registry.bindPropertyBag(moniker, bag), kStatusOk);
     std::optional<std::u16string> shown;
     EXPECT_EQ(registry.displayName(moniker, shown), kStatusOk);
     EXPECT_EQ(shown, std::optional<std::u16string>(u"/sys/a"));
-    const Handle value = registry.createPropertyValue();
+    const PropertyValueHandle value = registry.createPropertyValue();
     EXPECT_EQ(registry.propertyText(value), std::nullopt) << "a fresh value holds no text";
     EXPECT_EQ(registry.readProperty(bag, u"Description", value), kStatusOk);
     EXPECT_LT(registry.readProperty(bag, u"FriendlyName", value), 0);
     EXPECT_EQ(registry.propertyText(value), std::optional<std::u16string>(u"kept"));
-    registry.release(HandleKind::PropertyValue, value);
-    registry.release(HandleKind::PropertyBag, bag);
-    registry.release(HandleKind::Moniker, moniker);
-    registry.release(HandleKind::ClassEnumerator, classEnumerator);
-    registry.release(HandleKind::DeviceEnumerator, enumerator);
+    registry.release(value);
+    registry.release(bag);
+    registry.release(moniker);
+    registry.release(classEnumerator);
+    registry.release(enumerator);
     EXPECT_EQ(record.alive, 0);
 }
 

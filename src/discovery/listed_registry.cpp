@@ -40,19 +40,43 @@ struct PropertyValue {
 
 struct DeviceEnumerator {};
 
-template <typename T>
-T& from(Handle handle) {
-    return *reinterpret_cast<T*>(handle);
+// What each kind of handle carries.
+template <HandleKind>
+struct Held;
+template <>
+struct Held<HandleKind::DeviceEnumerator> {
+    using Type = DeviceEnumerator;
+};
+template <>
+struct Held<HandleKind::ClassEnumerator> {
+    using Type = ClassEnumerator;
+};
+template <>
+struct Held<HandleKind::Moniker> {
+    using Type = Moniker;
+};
+template <>
+struct Held<HandleKind::PropertyBag> {
+    using Type = PropertyBag;
+};
+template <>
+struct Held<HandleKind::PropertyValue> {
+    using Type = PropertyValue;
+};
+
+template <HandleKind Kind>
+typename Held<Kind>::Type& from(RegistryHandle<Kind> handle) {
+    return *static_cast<typename Held<Kind>::Type*>(handle.object());
 }
 
-template <typename T>
-Handle handOut(std::unique_ptr<T> object) {
-    return reinterpret_cast<Handle>(object.release());
+template <HandleKind Kind>
+RegistryHandle<Kind> handOut(std::unique_ptr<typename Held<Kind>::Type> object) {
+    return RegistryHandle<Kind>(object.release());
 }
 
-template <typename T>
-void destroy(Handle handle) {
-    delete reinterpret_cast<T*>(handle);
+template <HandleKind Kind>
+void destroy(RegistryHandle<Kind> handle) {
+    delete &from(handle);
 }
 
 }  // namespace
@@ -61,63 +85,63 @@ ListedRegistry::ListedRegistry(std::function<DeviceList()> list) : list_(std::mo
 
 void ListedRegistry::initialize() {}
 
-Status ListedRegistry::createDeviceEnumerator(Handle& deviceEnumerator) {
-    deviceEnumerator = handOut(std::make_unique<DeviceEnumerator>());
+Status ListedRegistry::createDeviceEnumerator(DeviceEnumeratorHandle& deviceEnumerator) {
+    deviceEnumerator = handOut<HandleKind::DeviceEnumerator>(std::make_unique<DeviceEnumerator>());
     return kStatusOk;
 }
 
-Status ListedRegistry::createClassEnumerator(Handle, Handle& classEnumerator) {
+Status ListedRegistry::createClassEnumerator(DeviceEnumeratorHandle, ClassEnumeratorHandle& classEnumerator) {
     DeviceList devices = list_();
     if (devices.empty()) return kStatusFalse;  // the empty category: no enumerator
-    classEnumerator = handOut(std::make_unique<ClassEnumerator>(ClassEnumerator{std::move(devices), 0}));
+    classEnumerator =
+        handOut<HandleKind::ClassEnumerator>(std::make_unique<ClassEnumerator>(ClassEnumerator{std::move(devices), 0}));
     return kStatusOk;
 }
 
-Status ListedRegistry::nextDevice(Handle classEnumerator, Handle& moniker) {
-    ClassEnumerator& enumerator = from<ClassEnumerator>(classEnumerator);
+Status ListedRegistry::nextDevice(ClassEnumeratorHandle classEnumerator, MonikerHandle& moniker) {
+    ClassEnumerator& enumerator = from(classEnumerator);
     if (enumerator.next >= enumerator.devices.size()) return kStatusFalse;
     // Each device is handed out once: the list keeps nothing of it, and it
     // goes with its moniker.
     auto device = std::make_shared<Device>(Device{std::move(enumerator.devices[enumerator.next++]), {}});
-    moniker = handOut(std::make_unique<Moniker>(Moniker{std::move(device)}));
+    moniker = handOut<HandleKind::Moniker>(std::make_unique<Moniker>(Moniker{std::move(device)}));
     return kStatusOk;
 }
 
-Status ListedRegistry::bindPropertyBag(Handle moniker, Handle& propertyBag) {
-    const std::shared_ptr<Device>& device = from<Moniker>(moniker).device;
+Status ListedRegistry::bindPropertyBag(MonikerHandle moniker, PropertyBagHandle& propertyBag) {
+    const std::shared_ptr<Device>& device = from(moniker).device;
     if (!device->listed) return kNotFound;
-    propertyBag = handOut(std::make_unique<PropertyBag>(PropertyBag{device}));
+    propertyBag = handOut<HandleKind::PropertyBag>(std::make_unique<PropertyBag>(PropertyBag{device}));
     return kStatusOk;
 }
 
-Status ListedRegistry::displayName(Handle moniker, std::optional<std::u16string>& text) {
-    const Device& device = *from<Moniker>(moniker).device;
+Status ListedRegistry::displayName(MonikerHandle moniker, std::optional<std::u16string>& text) {
+    const Device& device = *from(moniker).device;
     if (!device.listed) return kNotFound;
     text = device.listed->displayName();
     return kStatusOk;
 }
 
-Handle ListedRegistry::createPropertyValue() { return handOut(std::make_unique<PropertyValue>()); }
+PropertyValueHandle ListedRegistry::createPropertyValue() {
+    return handOut<HandleKind::PropertyValue>(std::make_unique<PropertyValue>());
+}
 
-Status ListedRegistry::readProperty(Handle propertyBag, const std::u16string& name, Handle value) {
-    Device& device = *from<PropertyBag>(propertyBag).device;
+Status ListedRegistry::readProperty(PropertyBagHandle propertyBag, const std::u16string& name,
+                                    PropertyValueHandle value) {
+    Device& device = *from(propertyBag).device;
     auto found = device.read.find(name);
     if (found == device.read.end()) found = device.read.emplace(name, device.listed->property(name)).first;
     if (!found->second) return kNotFound;  // the value stays as it was
-    from<PropertyValue>(value).text = *found->second;
+    from(value).text = *found->second;
     return kStatusOk;
 }
 
-std::optional<std::u16string> ListedRegistry::propertyText(Handle value) { return from<PropertyValue>(value).text; }
+std::optional<std::u16string> ListedRegistry::propertyText(PropertyValueHandle value) { return from(value).text; }
 
-void ListedRegistry::release(HandleKind kind, Handle handle) {
-    switch (kind) {
-        case HandleKind::DeviceEnumerator: destroy<DeviceEnumerator>(handle); break;
-        case HandleKind::ClassEnumerator: destroy<ClassEnumerator>(handle); break;
-        case HandleKind::Moniker: destroy<Moniker>(handle); break;
-        case HandleKind::PropertyBag: destroy<PropertyBag>(handle); break;
-        case HandleKind::PropertyValue: destroy<PropertyValue>(handle); break;
-    }
-}
+void ListedRegistry::release(DeviceEnumeratorHandle handle) { destroy(handle); }
+void ListedRegistry::release(ClassEnumeratorHandle handle) { destroy(handle); }
+void ListedRegistry::release(MonikerHandle handle) { destroy(handle); }
+void ListedRegistry::release(PropertyBagHandle handle) { destroy(handle); }
+void ListedRegistry::release(PropertyValueHandle handle) { destroy(handle); }
 
 }  // namespace camera_info

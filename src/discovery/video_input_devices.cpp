@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "owners/unique_resource.h"
 #include "text/utf.h"
 
 namespace camera_info {
@@ -25,38 +26,27 @@ bool failed(Status status) { return status < 0; }
 // Platform strings end at their first NUL, whatever length they store.
 std::u16string untilNul(const std::u16string& text) { return text.substr(0, text.find(u'\0')); }
 
-// Owns one registry handle and releases it exactly once.
-class Owned {
-public:
-    Owned(DeviceRegistry& registry, HandleKind kind) : registry_(registry), kind_(kind) {}
-    Owned(const Owned&) = delete;
-    Owned& operator=(const Owned&) = delete;
-    ~Owned() { reset(); }
-
-    Handle get() const { return handle_; }
-    // For an out-parameter: whatever was held is released first.
-    Handle& put() {
-        reset();
-        return handle_;
-    }
-    void reset() {
-        if (handle_ == 0) return;
-        const Handle held = handle_;
-        handle_ = 0;
-        registry_.release(kind_, held);
-    }
-
-private:
-    DeviceRegistry& registry_;
-    HandleKind kind_;
-    Handle handle_ = 0;
+// A registry's handle of one kind, given back to the registry exactly once.
+template <HandleKind Kind>
+struct RegistryHandleTraits {
+    using Value = RegistryHandle<Kind>;
+    static Value none() { return Value(); }
+    void close(Value handle) const { registry->release(handle); }
+    DeviceRegistry* registry;
 };
+template <HandleKind Kind>
+using Owned = UniqueResource<RegistryHandleTraits<Kind>>;
+
+template <HandleKind Kind>
+Owned<Kind> ownedBy(DeviceRegistry& registry) {
+    return Owned<Kind>(RegistryHandleTraits<Kind>{&registry});
+}
 
 // The record of one device, or none when it cannot be described. The value is
 // cleared and the property bag released before the caller releases the moniker.
-std::optional<CameraInfo> describeDevice(DeviceRegistry& registry, Handle moniker) {
-    Owned bag(registry, HandleKind::PropertyBag);
-    if (failed(registry.bindPropertyBag(moniker, bag.put()))) return std::nullopt;
+std::optional<CameraInfo> describeDevice(DeviceRegistry& registry, MonikerHandle moniker) {
+    Owned<HandleKind::PropertyBag> bag = ownedBy<HandleKind::PropertyBag>(registry);
+    if (failed(registry.bindPropertyBag(moniker, *bag.put()))) return std::nullopt;
 
     CameraInfo camera;
     std::optional<std::u16string> shown;
@@ -67,8 +57,8 @@ std::optional<CameraInfo> describeDevice(DeviceRegistry& registry, Handle monike
 
     // One value serves every read of this device, so a failed friendly-name
     // read below leaves whatever the description read put there.
-    Owned value(registry, HandleKind::PropertyValue);
-    value.put() = registry.createPropertyValue();
+    Owned<HandleKind::PropertyValue> value = ownedBy<HandleKind::PropertyValue>(registry);
+    value.reset(registry.createPropertyValue());
     if (failed(registry.readProperty(bag.get(), kDescription, value.get())) &&
         failed(registry.readProperty(bag.get(), kFriendlyName, value.get()))) {
         return std::nullopt;
@@ -100,20 +90,20 @@ std::u16string nameFromPropertyText(const std::u16string& text) {
 std::int32_t listVideoInputDevices(DeviceRegistry& registry, CameraList& cameras) {
     registry.initialize();  // stays in force for the rest of the process
 
-    Owned deviceEnumerator(registry, HandleKind::DeviceEnumerator);
-    if (failed(registry.createDeviceEnumerator(deviceEnumerator.put()))) return 0;
+    Owned<HandleKind::DeviceEnumerator> deviceEnumerator = ownedBy<HandleKind::DeviceEnumerator>(registry);
+    if (failed(registry.createDeviceEnumerator(*deviceEnumerator.put()))) return 0;
 
-    Owned classEnumerator(registry, HandleKind::ClassEnumerator);
+    Owned<HandleKind::ClassEnumerator> classEnumerator = ownedBy<HandleKind::ClassEnumerator>(registry);
     // An empty category answers S_FALSE with no enumerator: only S_OK has one.
-    if (registry.createClassEnumerator(deviceEnumerator.get(), classEnumerator.put()) != kStatusOk) {
+    if (registry.createClassEnumerator(deviceEnumerator.get(), *classEnumerator.put()) != kStatusOk) {
         deviceEnumerator.reset();
         return 0;
     }
 
     std::int32_t count = 0;
-    Owned moniker(registry, HandleKind::Moniker);
+    Owned<HandleKind::Moniker> moniker = ownedBy<HandleKind::Moniker>(registry);
     // S_FALSE means fewer devices than asked for, here none: the end.
-    while (registry.nextDevice(classEnumerator.get(), moniker.put()) == kStatusOk) {
+    while (registry.nextDevice(classEnumerator.get(), *moniker.put()) == kStatusOk) {
         if (std::optional<CameraInfo> camera = describeDevice(registry, moniker.get())) {
             cameras.push_back(std::move(*camera));
             ++count;

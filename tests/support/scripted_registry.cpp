@@ -16,76 +16,79 @@ std::string describe(HandleKind kind) {
     return "?";
 }
 
-Handle ScriptedRegistry::obtain(HandleKind kind, std::size_t device) {
-    const Handle handle = nextHandle_++;
-    live_[handle] = Object{kind, device, std::nullopt};
+template <HandleKind Kind>
+RegistryHandle<Kind> ScriptedRegistry::obtain(std::size_t device) {
+    Object& object = objects_.emplace_back(Object{Kind, device, std::nullopt});
+    live_.insert(&object);
     ++obtained_;
-    return handle;
+    return RegistryHandle<Kind>(&object);
 }
 
-ScriptedRegistry::Object* ScriptedRegistry::find(Handle handle, HandleKind kind) {
-    const auto it = live_.find(handle);
+template <HandleKind Kind>
+ScriptedRegistry::Object& ScriptedRegistry::find(RegistryHandle<Kind> handle) {
     // A call on a released or foreign handle is a fault of the code under test.
-    if (it == live_.end() || it->second.kind != kind) throw std::logic_error("call on a dead handle");
-    return &it->second;
+    if (live_.count(handle.object()) == 0) throw std::logic_error("call on a dead handle");
+    return *static_cast<Object*>(handle.object());
 }
 
 void ScriptedRegistry::initialize() { calls_.push_back("initialize"); }
 
-Status ScriptedRegistry::createDeviceEnumerator(Handle& deviceEnumerator) {
+Status ScriptedRegistry::createDeviceEnumerator(DeviceEnumeratorHandle& deviceEnumerator) {
     calls_.push_back("create-device-enumerator");
     if (script_.createDeviceEnumerator >= 0 || script_.handOutOnFailure) {
-        deviceEnumerator = obtain(HandleKind::DeviceEnumerator, 0);
+        deviceEnumerator = obtain<HandleKind::DeviceEnumerator>(0);
     }
     return script_.createDeviceEnumerator;
 }
 
-Status ScriptedRegistry::createClassEnumerator(Handle deviceEnumerator, Handle& classEnumerator) {
-    find(deviceEnumerator, HandleKind::DeviceEnumerator);
+Status ScriptedRegistry::createClassEnumerator(DeviceEnumeratorHandle deviceEnumerator,
+                                               ClassEnumeratorHandle& classEnumerator) {
+    find(deviceEnumerator);
     calls_.push_back("create-class-enumerator");
     if (script_.createClassEnumerator == kStatusOk || script_.handOutOnFailure) {
-        classEnumerator = obtain(HandleKind::ClassEnumerator, 0);
+        classEnumerator = obtain<HandleKind::ClassEnumerator>(0);
     }
     return script_.createClassEnumerator;
 }
 
-Status ScriptedRegistry::nextDevice(Handle classEnumerator, Handle& moniker) {
-    find(classEnumerator, HandleKind::ClassEnumerator);
+Status ScriptedRegistry::nextDevice(ClassEnumeratorHandle classEnumerator, MonikerHandle& moniker) {
+    find(classEnumerator);
     calls_.push_back("next");
     if (script_.nextFailsAt && *script_.nextFailsAt == next_) {
-        if (script_.handOutOnFailure) moniker = obtain(HandleKind::Moniker, next_);
+        if (script_.handOutOnFailure) moniker = obtain<HandleKind::Moniker>(next_);
         return script_.nextFailure;
     }
     if (next_ >= script_.devices.size()) return script_.endOfDevices;
-    moniker = obtain(HandleKind::Moniker, next_);
+    moniker = obtain<HandleKind::Moniker>(next_);
     ++next_;
     return kStatusOk;
 }
 
-Status ScriptedRegistry::bindPropertyBag(Handle moniker, Handle& propertyBag) {
-    const std::size_t device = find(moniker, HandleKind::Moniker)->device;
+Status ScriptedRegistry::bindPropertyBag(MonikerHandle moniker, PropertyBagHandle& propertyBag) {
+    const std::size_t device = find(moniker).device;
     calls_.push_back("bind " + std::to_string(device));
     const Status status = script_.devices.at(device).bind;
-    if (status >= 0 || script_.handOutOnFailure) propertyBag = obtain(HandleKind::PropertyBag, device);
+    if (status >= 0 || script_.handOutOnFailure) propertyBag = obtain<HandleKind::PropertyBag>(device);
     return status;
 }
 
-Status ScriptedRegistry::displayName(Handle moniker, std::optional<std::u16string>& text) {
-    const std::size_t device = find(moniker, HandleKind::Moniker)->device;
+Status ScriptedRegistry::displayName(MonikerHandle moniker, std::optional<std::u16string>& text) {
+    const std::size_t device = find(moniker).device;
     calls_.push_back("display-name " + std::to_string(device));
     const ScriptedDevice& scripted = script_.devices.at(device);
     text = scripted.displayName;
     return scripted.displayStatus;
 }
 
-Handle ScriptedRegistry::createPropertyValue() {
+PropertyValueHandle ScriptedRegistry::createPropertyValue() {
     calls_.push_back("create-value");
-    return obtain(HandleKind::PropertyValue, 0);
+    return obtain<HandleKind::PropertyValue>(0);
 }
 
-Status ScriptedRegistry::readProperty(Handle propertyBag, const std::u16string& name, Handle value) {
-    const std::size_t device = find(propertyBag, HandleKind::PropertyBag)->device;
-    Object& target = *find(value, HandleKind::PropertyValue);
+Status ScriptedRegistry::readProperty(PropertyBagHandle propertyBag, const std::u16string& name,
+                                      PropertyValueHandle value) {
+    const std::size_t device = find(propertyBag).device;
+    Object& target = find(value);
     calls_.push_back("read " + std::to_string(device) + " " + std::string(name.begin(), name.end()));
     const auto& properties = script_.devices.at(device).properties;
     const auto it = properties.find(name);
@@ -101,22 +104,26 @@ Status ScriptedRegistry::readProperty(Handle propertyBag, const std::u16string& 
     return property.status;
 }
 
-std::optional<std::u16string> ScriptedRegistry::propertyText(Handle value) {
-    return find(value, HandleKind::PropertyValue)->text;
-}
+std::optional<std::u16string> ScriptedRegistry::propertyText(PropertyValueHandle value) { return find(value).text; }
 
-void ScriptedRegistry::release(HandleKind kind, Handle handle) {
-    const auto it = live_.find(handle);
-    if (it == live_.end() || it->second.kind != kind) {
+template <HandleKind Kind>
+void ScriptedRegistry::letGo(RegistryHandle<Kind> handle) {
+    if (live_.erase(handle.object()) == 0) {
         ++badReleases_;
-        calls_.push_back("release " + describe(kind) + " (not live)");
+        calls_.push_back("release " + describe(Kind) + " (not live)");
         return;
     }
-    calls_.push_back("release " + describe(kind) +
-                     (kind == HandleKind::Moniker || kind == HandleKind::PropertyBag
-                          ? " " + std::to_string(it->second.device)
+    const Object& object = *static_cast<const Object*>(handle.object());
+    calls_.push_back("release " + describe(Kind) +
+                     (Kind == HandleKind::Moniker || Kind == HandleKind::PropertyBag
+                          ? " " + std::to_string(object.device)
                           : std::string()));
-    live_.erase(it);
 }
+
+void ScriptedRegistry::release(DeviceEnumeratorHandle handle) { letGo(handle); }
+void ScriptedRegistry::release(ClassEnumeratorHandle handle) { letGo(handle); }
+void ScriptedRegistry::release(MonikerHandle handle) { letGo(handle); }
+void ScriptedRegistry::release(PropertyBagHandle handle) { letGo(handle); }
+void ScriptedRegistry::release(PropertyValueHandle handle) { letGo(handle); }
 
 }  // namespace camera_info

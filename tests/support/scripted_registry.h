@@ -1,8 +1,10 @@
 // A device registry whose devices and statuses are data, for tests.
 #pragma once
 
+#include <deque>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -49,15 +51,20 @@ public:
     explicit ScriptedRegistry(RegistryScript script) : script_(std::move(script)) {}
 
     void initialize() override;
-    Status createDeviceEnumerator(Handle& deviceEnumerator) override;
-    Status createClassEnumerator(Handle deviceEnumerator, Handle& classEnumerator) override;
-    Status nextDevice(Handle classEnumerator, Handle& moniker) override;
-    Status bindPropertyBag(Handle moniker, Handle& propertyBag) override;
-    Status displayName(Handle moniker, std::optional<std::u16string>& text) override;
-    Handle createPropertyValue() override;
-    Status readProperty(Handle propertyBag, const std::u16string& name, Handle value) override;
-    std::optional<std::u16string> propertyText(Handle value) override;
-    void release(HandleKind kind, Handle handle) override;
+    Status createDeviceEnumerator(DeviceEnumeratorHandle& deviceEnumerator) override;
+    Status createClassEnumerator(DeviceEnumeratorHandle deviceEnumerator,
+                                 ClassEnumeratorHandle& classEnumerator) override;
+    Status nextDevice(ClassEnumeratorHandle classEnumerator, MonikerHandle& moniker) override;
+    Status bindPropertyBag(MonikerHandle moniker, PropertyBagHandle& propertyBag) override;
+    Status displayName(MonikerHandle moniker, std::optional<std::u16string>& text) override;
+    PropertyValueHandle createPropertyValue() override;
+    Status readProperty(PropertyBagHandle propertyBag, const std::u16string& name, PropertyValueHandle value) override;
+    std::optional<std::u16string> propertyText(PropertyValueHandle value) override;
+    void release(DeviceEnumeratorHandle handle) override;
+    void release(ClassEnumeratorHandle handle) override;
+    void release(MonikerHandle handle) override;
+    void release(PropertyBagHandle handle) override;
+    void release(PropertyValueHandle handle) override;
 
     // Every call in order, as "next", "bind 0", "read 0 Description", "release bag 0".
     const std::vector<std::string>& calls() const { return calls_; }
@@ -72,14 +79,20 @@ private:
         std::size_t device;                  // for monikers, bags and values
         std::optional<std::u16string> text;  // for values
     };
-    Handle obtain(HandleKind kind, std::size_t device);
-    Object* find(Handle handle, HandleKind kind);
+    template <HandleKind Kind>
+    RegistryHandle<Kind> obtain(std::size_t device);
+    template <HandleKind Kind>
+    Object& find(RegistryHandle<Kind> handle);
+    template <HandleKind Kind>
+    void letGo(RegistryHandle<Kind> handle);
 
     RegistryScript script_;
-    std::map<Handle, Object> live_;
+    // Every object handed out, kept to the end so that no two handles ever
+    // carry the same address, and those not yet released.
+    std::deque<Object> objects_;
+    std::set<const void*> live_;
     std::vector<std::string> calls_;
     std::size_t next_ = 0;
-    Handle nextHandle_ = 0x100;
     std::size_t obtained_ = 0;
     std::size_t badReleases_ = 0;
 };

@@ -9,6 +9,7 @@
 
 #include "discovery/video_input_devices.h"
 #include "discovery/windows/directshow_registry.h"
+#include "owners/windows/handle_owners.h"
 #include "report/report_file.h"
 #include "report/report_file_steps.h"
 #include "report/styled_text.h"
@@ -24,13 +25,13 @@ namespace {
 TEST(DirectShowRegistry, AnEmptyCategoryAnswersSFalseWithNoEnumerator) {
     DirectShowRegistry registry;
     registry.initialize();
-    Handle deviceEnumerator = 0;
+    DeviceEnumeratorHandle deviceEnumerator;
     ASSERT_EQ(registry.createDeviceEnumerator(deviceEnumerator), kStatusOk);
-    ASSERT_NE(deviceEnumerator, Handle{0});
-    Handle classEnumerator = 0;
+    ASSERT_TRUE(deviceEnumerator);
+    ClassEnumeratorHandle classEnumerator;
     EXPECT_EQ(registry.createClassEnumerator(deviceEnumerator, classEnumerator), kStatusFalse);
-    EXPECT_EQ(classEnumerator, Handle{0});
-    registry.release(HandleKind::DeviceEnumerator, deviceEnumerator);
+    EXPECT_FALSE(classEnumerator);
+    registry.release(deviceEnumerator);
 
     CameraList cameras;
     EXPECT_EQ(listVideoInputDevices(cameras), 0);
@@ -39,15 +40,15 @@ TEST(DirectShowRegistry, AnEmptyCategoryAnswersSFalseWithNoEnumerator) {
 
 TEST(DirectShowRegistry, PropertyValuesWithoutTextGiveNone) {
     DirectShowRegistry registry;
-    const Handle value = registry.createPropertyValue();
-    EXPECT_EQ(registry.propertyText(value), std::nullopt);  // VT_EMPTY
-    auto* variant = reinterpret_cast<VARIANT*>(value);
+    const PropertyValueHandle value = registry.createPropertyValue();
+    EXPECT_EQ(registry.propertyText(value), std::nullopt);            // VT_EMPTY
+    VARIANT* variant = static_cast<Variant*>(value.object())->get();  // the backend's own value
     V_VT(variant) = VT_BSTR;
     V_BSTR(variant) = nullptr;
     EXPECT_EQ(registry.propertyText(value), std::nullopt);
     V_BSTR(variant) = SysAllocStringLen(L"ab\0c", 4);
     EXPECT_EQ(registry.propertyText(value), std::u16string(u"ab\0c", 4));  // the stored length, NUL and all
-    registry.release(HandleKind::PropertyValue, value);
+    registry.release(value);
 }
 
 HANDLE openForReadWrite(const wchar_t* path) {

@@ -26,81 +26,109 @@ constexpr GUID kVideoInputDeviceCategory = {
     0x860BB310, 0x5D01, 0x11D0, {0xBD, 0x3B, 0x00, 0xA0, 0xC9, 0x11, 0xCE, 0x86}};
 constexpr GUID kPropertyBag = {0x55272A00, 0x42CB, 0x11CE, {0x81, 0x35, 0x00, 0xAA, 0x00, 0x4B, 0xB8, 0x51}};
 
-template <typename Interface>
-Interface* as(Handle handle) {
-    return reinterpret_cast<Interface*>(handle);
+// The COM object each kind of handle carries; a value is the backend's own
+// VARIANT.
+template <HandleKind>
+struct Held;
+template <>
+struct Held<HandleKind::DeviceEnumerator> {
+    using Type = ICreateDevEnum;
+};
+template <>
+struct Held<HandleKind::ClassEnumerator> {
+    using Type = IEnumMoniker;
+};
+template <>
+struct Held<HandleKind::Moniker> {
+    using Type = IMoniker;
+};
+template <>
+struct Held<HandleKind::PropertyBag> {
+    using Type = IPropertyBag;
+};
+template <>
+struct Held<HandleKind::PropertyValue> {
+    using Type = Variant;
+};
+
+template <HandleKind Kind>
+typename Held<Kind>::Type* as(RegistryHandle<Kind> handle) {
+    return static_cast<typename Held<Kind>::Type*>(handle.object());
 }
 
 // Hands an interface on across the seam: the rules release it.
-template <typename Interface>
-Handle handOut(ComPtr<Interface> object) {
-    return reinterpret_cast<Handle>(static_cast<IUnknown*>(object.release()));
+template <HandleKind Kind>
+RegistryHandle<Kind> handOut(ComPtr<typename Held<Kind>::Type> object) {
+    return RegistryHandle<Kind>(object.release());
+}
+
+template <HandleKind Kind>
+void letGo(RegistryHandle<Kind> handle) {
+    ComPtr<typename Held<Kind>::Type>(as(handle)).reset();
 }
 
 }  // namespace
 
 void DirectShowRegistry::initialize() { (void)CoInitialize(nullptr); }
 
-Status DirectShowRegistry::createDeviceEnumerator(Handle& deviceEnumerator) {
+Status DirectShowRegistry::createDeviceEnumerator(DeviceEnumeratorHandle& deviceEnumerator) {
     ComPtr<ICreateDevEnum> created;
     const HRESULT hr =
         CoCreateInstance(kSystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, kCreateDevEnum, created.putVoid());
-    deviceEnumerator = handOut(std::move(created));
+    deviceEnumerator = handOut<HandleKind::DeviceEnumerator>(std::move(created));
     return hr;
 }
 
-Status DirectShowRegistry::createClassEnumerator(Handle deviceEnumerator, Handle& classEnumerator) {
+Status DirectShowRegistry::createClassEnumerator(DeviceEnumeratorHandle deviceEnumerator,
+                                                 ClassEnumeratorHandle& classEnumerator) {
     ComPtr<IEnumMoniker> created;
-    const HRESULT hr =
-        as<ICreateDevEnum>(deviceEnumerator)->CreateClassEnumerator(kVideoInputDeviceCategory, created.put(), 0);
-    classEnumerator = handOut(std::move(created));
+    const HRESULT hr = as(deviceEnumerator)->CreateClassEnumerator(kVideoInputDeviceCategory, created.put(), 0);
+    classEnumerator = handOut<HandleKind::ClassEnumerator>(std::move(created));
     return hr;
 }
 
-Status DirectShowRegistry::nextDevice(Handle classEnumerator, Handle& moniker) {
+Status DirectShowRegistry::nextDevice(ClassEnumeratorHandle classEnumerator, MonikerHandle& moniker) {
     ComPtr<IMoniker> next;
-    const HRESULT hr = as<IEnumMoniker>(classEnumerator)->Next(1, next.put(), nullptr);
-    moniker = handOut(std::move(next));
+    const HRESULT hr = as(classEnumerator)->Next(1, next.put(), nullptr);
+    moniker = handOut<HandleKind::Moniker>(std::move(next));
     return hr;
 }
 
-Status DirectShowRegistry::bindPropertyBag(Handle moniker, Handle& propertyBag) {
+Status DirectShowRegistry::bindPropertyBag(MonikerHandle moniker, PropertyBagHandle& propertyBag) {
     ComPtr<IPropertyBag> bag;
-    const HRESULT hr = as<IMoniker>(moniker)->BindToStorage(nullptr, nullptr, kPropertyBag, bag.putVoid());
-    propertyBag = handOut(std::move(bag));
+    const HRESULT hr = as(moniker)->BindToStorage(nullptr, nullptr, kPropertyBag, bag.putVoid());
+    propertyBag = handOut<HandleKind::PropertyBag>(std::move(bag));
     return hr;
 }
 
-Status DirectShowRegistry::displayName(Handle moniker, std::optional<std::u16string>& text) {
+Status DirectShowRegistry::displayName(MonikerHandle moniker, std::optional<std::u16string>& text) {
     CoTaskMemText shown;
-    const HRESULT hr = as<IMoniker>(moniker)->GetDisplayName(nullptr, nullptr, shown.put());
+    const HRESULT hr = as(moniker)->GetDisplayName(nullptr, nullptr, shown.put());
     if (shown.get() != nullptr) text = std::u16string(reinterpret_cast<const char16_t*>(shown.get()));
     return hr;
 }
 
-Handle DirectShowRegistry::createPropertyValue() { return reinterpret_cast<Handle>(new Variant); }
+PropertyValueHandle DirectShowRegistry::createPropertyValue() { return PropertyValueHandle(new Variant); }
 
-Status DirectShowRegistry::readProperty(Handle propertyBag, const std::u16string& name, Handle value) {
-    return as<IPropertyBag>(propertyBag)
-        ->Read(reinterpret_cast<const wchar_t*>(name.c_str()), as<Variant>(value)->get(), nullptr);
+Status DirectShowRegistry::readProperty(PropertyBagHandle propertyBag, const std::u16string& name,
+                                        PropertyValueHandle value) {
+    return as(propertyBag)->Read(reinterpret_cast<const wchar_t*>(name.c_str()), as(value)->get(), nullptr);
 }
 
-std::optional<std::u16string> DirectShowRegistry::propertyText(Handle value) {
-    const VARIANT& variant = *as<Variant>(value)->get();
+std::optional<std::u16string> DirectShowRegistry::propertyText(PropertyValueHandle value) {
+    const VARIANT& variant = *as(value)->get();
     // Only a string value has text; a BSTR may also be null.
     if (V_VT(&variant) != VT_BSTR || V_BSTR(&variant) == nullptr) return std::nullopt;
     const BSTR text = V_BSTR(&variant);
     return std::u16string(reinterpret_cast<const char16_t*>(text), SysStringLen(text));
 }
 
-void DirectShowRegistry::release(HandleKind kind, Handle handle) {
-    // Each goes to the owner of its kind, which lets it go.
-    if (kind == HandleKind::PropertyValue) {
-        delete as<Variant>(handle);
-        return;
-    }
-    ComPtr<IUnknown>(as<IUnknown>(handle)).reset();
-}
+// Each goes to the owner of its kind, which lets it go.
+void DirectShowRegistry::release(DeviceEnumeratorHandle handle) { letGo(handle); }
+void DirectShowRegistry::release(ClassEnumeratorHandle handle) { letGo(handle); }
+void DirectShowRegistry::release(MonikerHandle handle) { letGo(handle); }
+void DirectShowRegistry::release(PropertyBagHandle handle) { letGo(handle); }
+void DirectShowRegistry::release(PropertyValueHandle handle) { delete as(handle); }
 
 std::unique_ptr<DeviceRegistry> makePlatformRegistry() { return std::make_unique<DirectShowRegistry>(); }
 

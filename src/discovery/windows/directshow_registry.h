@@ -10,15 +10,20 @@ namespace camera_info {
 class DirectShowRegistry final : public DeviceRegistry {
 public:
     void initialize() override;
-    Status createDeviceEnumerator(Handle& deviceEnumerator) override;
-    Status createClassEnumerator(Handle deviceEnumerator, Handle& classEnumerator) override;
-    Status nextDevice(Handle classEnumerator, Handle& moniker) override;
-    Status bindPropertyBag(Handle moniker, Handle& propertyBag) override;
-    Status displayName(Handle moniker, std::optional<std::u16string>& text) override;
-    Handle createPropertyValue() override;
-    Status readProperty(Handle propertyBag, const std::u16string& name, Handle value) override;
-    std::optional<std::u16string> propertyText(Handle value) override;
-    void release(HandleKind kind, Handle handle) override;
+    Status createDeviceEnumerator(DeviceEnumeratorHandle& deviceEnumerator) override;
+    Status createClassEnumerator(DeviceEnumeratorHandle deviceEnumerator,
+                                 ClassEnumeratorHandle& classEnumerator) override;
+    Status nextDevice(ClassEnumeratorHandle classEnumerator, MonikerHandle& moniker) override;
+    Status bindPropertyBag(MonikerHandle moniker, PropertyBagHandle& propertyBag) override;
+    Status displayName(MonikerHandle moniker, std::optional<std::u16string>& text) override;
+    PropertyValueHandle createPropertyValue() override;
+    Status readProperty(PropertyBagHandle propertyBag, const std::u16string& name, PropertyValueHandle value) override;
+    std::optional<std::u16string> propertyText(PropertyValueHandle value) override;
+    void release(DeviceEnumeratorHandle handle) override;
+    void release(ClassEnumeratorHandle handle) override;
+    void release(MonikerHandle handle) override;
+    void release(PropertyBagHandle handle) override;
+    void release(PropertyValueHandle handle) override;
 };
 
 }  // namespace camera_info

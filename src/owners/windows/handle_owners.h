@@ -12,13 +12,15 @@
 
 namespace camera_info {
 
-// A HANDLE of CreateFile and its kin, whose "none" is INVALID_HANDLE_VALUE.
-struct HandleTraits {
+// A HANDLE of CreateFile and its kin, whose empty value is INVALID_HANDLE_VALUE
+// (most other kernel handles are empty when null, and would have an owner
+// of their own).
+struct FileHandleTraits {
     using Value = HANDLE;
     static Value none() { return INVALID_HANDLE_VALUE; }
     static void close(Value handle) { (void)CloseHandle(handle); }
 };
-using UniqueHandle = UniqueResource<HandleTraits>;
+using UniqueFileHandle = UniqueResource<FileHandleTraits>;
 
 // A COM interface pointer, let go with IUnknown::Release.
 template <typename Interface>
