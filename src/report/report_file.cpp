@@ -32,6 +32,23 @@ std::string siblingPrefix(const std::string& path) {
 
 }  // namespace
 
+bool underFreshName(const std::string& prefix, std::string& created,
+                    const std::function<NameAttempt(const std::string&)>& make) {
+    static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        unsigned char random[6] = {};
+        freshNameRandomness(random, sizeof random);
+        std::string name = prefix;
+        for (const unsigned char byte : random) name += kLetters[byte % (sizeof kLetters - 1)];
+        switch (make(name)) {
+            case NameAttempt::Made: created = std::move(name); return true;
+            case NameAttempt::Taken: break;
+            case NameAttempt::Failed: return false;
+        }
+    }
+    return false;
+}
+
 bool writeReportFile(const char* path, const Json::Value& document) {
     // A FIFO in the report's place is someone waiting to read it: it gets the
     // report as a stream, as it is made, or nothing while nobody reads it.

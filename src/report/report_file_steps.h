@@ -3,7 +3,9 @@
 // report_file.cpp.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -21,6 +23,21 @@ ReportStream openReportStream(const char* path);
 
 // The characters that end a directory in a path ("/", or "\\/" on Windows).
 extern const char kPathSeparators[];
+
+// What one attempt to make something under a name came to: made, or the
+// name taken already by whatever stands under it, or failed otherwise.
+enum class NameAttempt { Made, Taken, Failed };
+
+// Calls `make` with `prefix` and six letters and digits until it makes
+// something (the name then in `created`), and gives up at the first failure
+// for another reason than a taken name, or after 100 names; written once, in
+// report_file.cpp, for the steps of every platform.
+bool underFreshName(const std::string& prefix, std::string& created,
+                    const std::function<NameAttempt(const std::string&)>& make);
+
+// Fills `bytes` with the platform's randomness for fresh names: as
+// unpredictable to another run as it can be had without waiting.
+void freshNameRandomness(unsigned char* bytes, std::size_t count);
 
 // A new, empty file in the directory of `prefix`, open for binary output,
 // made as any new file there is made (the directory's rules decide who may

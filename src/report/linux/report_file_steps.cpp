@@ -35,7 +35,7 @@ ReportStream streamOf(FileDescriptor fd) {
     // SIGXFSZ and its half-made file with it.
     std::signal(SIGXFSZ, SIG_IGN);
     std::FILE* file = ::fdopen(fd.get(), "wb");
-    if (file != nullptr) fd.release();  // the stream's now
+    if (file != nullptr) static_cast<void>(fd.release());  // the stream's now
     return ReportStream(file);
 }
 
@@ -75,50 +75,33 @@ ReportStream openReportStream(const char* path) {
 
 const char kPathSeparators[] = "/";
 
-namespace {
-
-// Six letters and digits that no other run picks: the kernel's random bytes,
-// or where it has none to give, the clock's.
-std::string uniqueEnding() {
-    static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    unsigned char random[6] = {};
-    if (::getrandom(random, sizeof random, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof random)) {
-        timespec now{};
-        ::clock_gettime(CLOCK_MONOTONIC, &now);
-        std::uint64_t seed = static_cast<std::uint64_t>(now.tv_nsec) ^ (static_cast<std::uint64_t>(::getpid()) << 32);
-        for (unsigned char& byte : random) {
-            seed = seed * 6364136223846793005u + 1442695040888963407u;
-            byte = static_cast<unsigned char>(seed >> 56);
-        }
+// The kernel's random bytes, or where it has none to give, the clock's.
+void freshNameRandomness(unsigned char* bytes, std::size_t count) {
+    if (::getrandom(bytes, count, GRND_NONBLOCK) == static_cast<ssize_t>(count)) return;
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    std::uint64_t seed = static_cast<std::uint64_t>(now.tv_nsec) ^ (static_cast<std::uint64_t>(::getpid()) << 32);
+    for (std::size_t i = 0; i < count; ++i) {
+        seed = seed * 6364136223846793005u + 1442695040888963407u;
+        bytes[i] = static_cast<unsigned char>(seed >> 56);
     }
-    std::string ending;
-    for (const unsigned char byte : random) ending += kLetters[byte % (sizeof kLetters - 1)];
-    return ending;
 }
 
-// Calls `make` with `prefix` and six letters until it makes something under
-// that name (the name then in `created`), or fails for another reason than
-// that something stands there already (false, with errno).
-template <typename Make>
-bool underFreshName(const std::string& prefix, std::string& created, Make make) {
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string name = prefix + uniqueEnding();
-        if (make(name)) {
-            created = std::move(name);
-            return true;
-        }
-        if (errno != EEXIST) return false;
-    }
-    return false;
+namespace {
+
+// What a call that sets errno came to, for underFreshName.
+NameAttempt attempted(bool made) {
+    if (made) return NameAttempt::Made;
+    return errno == EEXIST ? NameAttempt::Taken : NameAttempt::Failed;
 }
 
 // A new file `prefix` and six letters that nothing stood under (created
 // exclusively, never through a link), with its name in `created`.
 FileDescriptor createNamed(const std::string& prefix, std::string& created, mode_t mode) {
     FileDescriptor fd;
-    underFreshName(prefix, created, [&](const std::string& name) {
+    (void)underFreshName(prefix, created, [&](const std::string& name) {
         fd.reset(::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
-        return static_cast<bool>(fd);
+        return attempted(static_cast<bool>(fd));
     });
     return fd;
 }
@@ -184,7 +167,8 @@ bool nameReportSibling(ReportStream& file, const std::string& prefix, std::strin
     if (!created.empty()) return true;
     const int fd = ::fileno(file.get());
     // A link never replaces what stands under its name.
-    if (underFreshName(prefix, created, [fd](const std::string& name) { return link(fd, name); })) return true;
+    if (underFreshName(prefix, created, [fd](const std::string& name) { return attempted(link(fd, name)); }))
+        return true;
     if (errno != ENOENT) return false;
     // The copy takes the nameless file's place; whether its bytes reached
     // the disk is told when it is closed.

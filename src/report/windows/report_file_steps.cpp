@@ -32,13 +32,13 @@ std::wstring wide(const char* path) {
 }
 
 // A stdio stream over `handle` for binary output, or none (the handle closed).
-ReportStream streamOf(UniqueHandle handle) {
+ReportStream streamOf(UniqueFileHandle handle) {
     if (!handle) return ReportStream();
     FileDescriptor fd(_open_osfhandle(reinterpret_cast<std::intptr_t>(handle.get()), _O_WRONLY | _O_BINARY));
     if (!fd) return ReportStream();
-    handle.release();  // the descriptor's now
+    static_cast<void>(handle.release());  // the descriptor's now
     std::FILE* file = _fdopen(fd.get(), "wb");
-    if (file != nullptr) fd.release();  // the stream's now
+    if (file != nullptr) static_cast<void>(fd.release());  // the stream's now
     return ReportStream(file);
 }
 
@@ -57,24 +57,27 @@ ReportStream openReportStream(const char*) { return ReportStream(); }
 
 const char kPathSeparators[] = "\\/";
 
-ReportStream createReportSibling(const std::string& prefix, std::string& created) {
-    static const char kHex[] = "0123456789abcdef";
-    std::uint32_t seed = GetCurrentProcessId() * 2654435761u ^ GetTickCount();
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string name = prefix;
+// No source of randomness beyond kernel32's: a sequence of the process and
+// the time of its first call, stepped at each call.
+void freshNameRandomness(unsigned char* bytes, std::size_t count) {
+    static std::uint32_t seed = GetCurrentProcessId() * 2654435761u ^ GetTickCount();
+    for (std::size_t i = 0; i < count; ++i) {
         seed = seed * 1664525u + 1013904223u;
-        for (int shift = 28; shift >= 0; shift -= 4) name += kHex[(seed >> shift) & 0xF];
-        // CREATE_NEW fails wherever anything stands under the name, a link included.
-        UniqueHandle handle(CreateFileW(wide(name.c_str()).c_str(), GENERIC_WRITE, kShared | FILE_SHARE_DELETE, nullptr,
-                                        CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (handle) {
-            created = name;
-            return streamOf(std::move(handle));
-        }
-        const DWORD error = GetLastError();
-        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return ReportStream();
+        bytes[i] = static_cast<unsigned char>(seed >> 24);
     }
-    return ReportStream();
+}
+
+ReportStream createReportSibling(const std::string& prefix, std::string& created) {
+    UniqueFileHandle handle;
+    (void)underFreshName(prefix, created, [&](const std::string& name) {
+        // CREATE_NEW fails wherever anything stands under the name, a link included.
+        handle.reset(CreateFileW(wide(name.c_str()).c_str(), GENERIC_WRITE, kShared | FILE_SHARE_DELETE, nullptr,
+                                 CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (handle) return NameAttempt::Made;
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? NameAttempt::Taken : NameAttempt::Failed;
+    });
+    return streamOf(std::move(handle));
 }
 
 // Every new file has its name from the start.
@@ -107,8 +110,8 @@ void removeReportFile(const char* path) { (void)DeleteFileW(wide(path).c_str());
 
 ReportStream openReportInPlace(const char* path) {
     // The link itself is opened, and refused, rather than what it points to.
-    UniqueHandle handle(CreateFileW(wide(path).c_str(), GENERIC_WRITE, kShared, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    UniqueFileHandle handle(CreateFileW(wide(path).c_str(), GENERIC_WRITE, kShared, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!handle) return ReportStream();
     BY_HANDLE_FILE_INFORMATION info{};
     // A file with another name too (a hard link kept as a copy) would change
