@@ -88,9 +88,9 @@ TEST_F(MediaDevices, AWebcamsGraphNeverRenamesIt) {
 // and the camera is awake anyway.
 TEST_F(MediaDevices, AWebcamIsNeverWokenToBeListed) {
     enum class Graph { Held, Unreadable, None };
-    // The USB device's power/runtime_status: this text, a FIFO in its place,
-    // no such file in power/, or no power/ at all.
-    enum class Power { Text, Fifo, NoStatus, NoDirectory };
+    // The USB device's power/runtime_status: this text, a FIFO or a link to
+    // nothing in its place, no such file in power/, or no power/ at all.
+    enum class Power { Text, Fifo, Dangling, NoStatus, NoDirectory };
     const struct {
         const char* what;
         Graph graph;
@@ -108,6 +108,7 @@ TEST_F(MediaDevices, AWebcamIsNeverWokenToBeListed) {
         {"in error", Graph::None, Power::Text, "error", false},
         {"a status no kernel writes", Graph::None, Power::Text, "", false},
         {"a status that cannot be read", Graph::None, Power::Fifo, "", false},
+        {"a status that leads nowhere", Graph::None, Power::Dangling, "", false},
         {"a device without runtime power management", Graph::None, Power::Text, "unsupported", true},
         {"a kernel without runtime power management", Graph::None, Power::NoStatus, "", true},
         {"a kernel without power management", Graph::None, Power::NoDirectory, "", true},
@@ -131,6 +132,10 @@ TEST_F(MediaDevices, AWebcamIsNeverWokenToBeListed) {
         switch (c.power) {
             case Power::Text: file(device / "power/runtime_status", std::string(c.runtimeStatus) + "\n"); break;
             case Power::Fifo: tree().fifo(device / "power/runtime_status"); break;
+            case Power::Dangling:
+                fs::create_directories(device / "power");
+                fs::create_symlink("gone", device / "power/runtime_status");
+                break;
             case Power::NoStatus: file(device / "power/wakeup", "disabled\n"); break;
             case Power::NoDirectory: break;
         }

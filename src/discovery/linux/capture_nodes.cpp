@@ -23,9 +23,9 @@ bool capturesByCapabilities(std::uint32_t caps) {
 // "unsupported"). One on its way to sleep or back, in error, or whose status
 // cannot be read is left alone like a sleeping one.
 bool awakeAnyway(const UsbPlace& usb) {
-    const std::string status = usb.device + "/power/runtime_status";
-    if (const std::optional<std::string> text = readLine(status)) return *text == "active" || *text == "unsupported";
-    return isAbsent(status);
+    const Read<std::string> status = readLine(usb.device + "/power/runtime_status");
+    if (status) return *status == "active" || *status == "unsupported";
+    return status.absent();
 }
 
 }  // namespace
@@ -51,7 +51,7 @@ bool captures(const KernelDevice& device, const VideoNode& node, const std::vect
                 return capturesByCapabilities(*caps);
         }
     }
-    const std::optional<std::string> index = readLine(node.directory + "/index");
+    const Read<std::string> index = readLine(node.directory + "/index");
     return !index || *index == "0";
 }
 

@@ -25,12 +25,17 @@ namespace {
 constexpr int kOpenFlags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
 
 // Opens what a look approved, and keeps it only if what opened is of the
-// same kind: the path may have been swapped in between.
+// same kind: the path may have been swapped in between. None, with errno
+// (EINVAL for another kind), where it is not kept.
 template <typename Wanted>
 FileDescriptor openApproved(const std::string& path, Wanted wanted) {
     FileDescriptor fd(::open(path.c_str(), kOpenFlags));
     struct stat seen {};
-    if (!fd || ::fstat(fd.get(), &seen) != 0 || !wanted(seen)) return FileDescriptor();
+    if (!fd || ::fstat(fd.get(), &seen) != 0) return FileDescriptor();
+    if (!wanted(seen)) {
+        fd.reset();
+        errno = EINVAL;
+    }
     return fd;
 }
 
@@ -107,20 +112,26 @@ std::size_t pageSize() {
     return page > 0 ? static_cast<std::size_t>(page) : 4096;
 }
 
-std::optional<std::string> readAttribute(const std::string& path, std::size_t limit) {
+Read<std::string> readAttribute(const std::string& path, std::size_t limit) {
     // Looked at first, so that a FIFO or a device in an attribute's place is
     // never opened at all: opening one can block or do something of its own.
     struct stat seen {};
-    if (::stat(path.c_str(), &seen) != 0 || !isRegular(seen)) return std::nullopt;
+    if (::stat(path.c_str(), &seen) != 0) {
+        const int error = errno;
+        // A link whose target is gone is something there all the same.
+        if (error == ENOENT && ::lstat(path.c_str(), &seen) == 0) return Read<std::string>::failed(ELOOP);
+        return Read<std::string>::failed(error);
+    }
+    if (!isRegular(seen)) return Read<std::string>::failed(EINVAL);
     const FileDescriptor fd = openApproved(path, isRegular);
-    if (!fd) return std::nullopt;
+    if (!fd) return Read<std::string>::failed(errno);
     std::string bytes(limit, '\0');
     std::size_t used = 0;
     while (used < bytes.size()) {
         const std::size_t wanted = bytes.size() - used;
         const ssize_t got = ::read(fd.get(), &bytes[used], wanted);
         if (got < 0 && errno == EINTR) continue;
-        if (got < 0) return std::nullopt;
+        if (got < 0) return Read<std::string>::failed(errno);
         used += static_cast<std::size_t>(got);
         // A regular file reads short only at its end, and sysfs gives an
         // attribute whole in one read: no second read to learn of the end.
@@ -131,17 +142,17 @@ std::optional<std::string> readAttribute(const std::string& path, std::size_t li
     return bytes;
 }
 
-std::optional<std::string> readLine(const std::string& path) {
-    std::optional<std::string> text = readAttribute(path);
-    if (text && !text->empty() && text->back() == '\n') text->pop_back();
-    return text;
+Read<std::string> readLine(const std::string& path) {
+    Read<std::string> text = readAttribute(path);
+    if (!text || text->empty() || text->back() != '\n') return text;
+    return text->substr(0, text->size() - 1);
 }
 
 std::optional<std::string> hexAttribute(const std::string& path, std::size_t digits) {
-    std::optional<std::string> text = readLine(path);
+    const Read<std::string> text = readLine(path);
     const auto hex = [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); };
     if (!text || text->size() != digits || !std::all_of(text->begin(), text->end(), hex)) return std::nullopt;
-    return text;
+    return *text;
 }
 
 std::string parentOf(const std::string& path) {
@@ -161,11 +172,6 @@ std::optional<std::string> linkName(const std::string& path) {
 }
 
 std::optional<std::string> resolvedDirectory(const std::string& path) { return realPath(path); }
-
-bool isAbsent(const std::string& path) {
-    struct stat seen {};
-    return ::lstat(path.c_str(), &seen) != 0 && errno == ENOENT;
-}
 
 namespace {
 
@@ -244,7 +250,7 @@ KernelDevice kernelDevice(const KernelPaths& paths, const std::string& listing, 
         }
     }
     device.directory = resolveLink(listing, name);
-    if (device.directory) device.number = parseDeviceNumber(readLine(*device.directory + "/dev"));
+    if (device.directory) device.number = parseDeviceNumber(readLine(*device.directory + "/dev").value());
     if (!device.number) return device;
     if (paths.udevLinks) {
         std::optional<DeviceNode> linked = characterDeviceAt(paths.dev + "/char/" + numberText(*device.number));

@@ -7,14 +7,46 @@
 
 #include <sys/types.h>
 
+#include <cerrno>
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "owners/file_descriptor.h"
 
 namespace camera_info {
+
+// What a read came to: the value, or the errno that explains why there is
+// none (ENOENT: nothing stands there; EINVAL: something stands there that is
+// not what was asked for; another: what the system answered). An empty
+// result that was never read has no errno either, so that a memo tells "not
+// read yet" from "read, and none".
+template <typename T>
+class Read {
+public:
+    Read() = default;
+    Read(T value) : value_(std::move(value)) {}  // NOLINT(google-explicit-constructor): a read that found it
+    static Read failed(int error) {
+        Read none;
+        none.error_ = error;
+        return none;
+    }
+
+    explicit operator bool() const { return value_.has_value(); }
+    const T& operator*() const { return *value_; }
+    const T* operator->() const { return &*value_; }
+    const std::optional<T>& value() const { return value_; }
+    bool wasRead() const { return value_ || error_ != 0; }
+    int error() const { return error_; }
+    // Nothing at all stands there, as opposed to something that cannot be read.
+    bool absent() const { return error_ == ENOENT; }
+
+private:
+    std::optional<T> value_;
+    int error_ = 0;
+};
 
 // A character device as a look at its path saw it.
 struct DeviceNode {
@@ -32,9 +64,11 @@ std::size_t pageSize();
 // A sysfs attribute is a regular file of at most one page; anything else in
 // its place (a FIFO, a device, a directory) is an attribute that cannot be
 // read, and of a larger file only the first `limit` bytes are taken.
-std::optional<std::string> readAttribute(const std::string& path, std::size_t limit = pageSize());
+// A link is followed, and one that leads nowhere is something that cannot
+// be read, not nothing.
+Read<std::string> readAttribute(const std::string& path, std::size_t limit = pageSize());
 // An attribute without the line feed that sysfs ends each with.
-std::optional<std::string> readLine(const std::string& path);
+Read<std::string> readLine(const std::string& path);
 // The kernel writes a USB id as `digits` lower-case hexadecimal digits;
 // anything else in its place is no id at all.
 std::optional<std::string> hexAttribute(const std::string& path, std::size_t digits);
@@ -46,9 +80,6 @@ std::string baseNameOf(const std::string& path);
 std::optional<std::string> linkName(const std::string& path);
 // The directory at `path` with every link in it resolved.
 std::optional<std::string> resolvedDirectory(const std::string& path);
-// Whether nothing at all stands at `path` (as opposed to something that
-// cannot be read).
-bool isAbsent(const std::string& path);
 // The names in a directory.
 std::vector<std::string> namesIn(const std::string& directory);
 // The kernel's nodes named `prefix`<number> in `directory` ("video2",

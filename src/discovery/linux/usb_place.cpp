@@ -51,8 +51,8 @@ constexpr std::size_t kDescriptorBytes = 64 * 1024;
 // iFunction, whose text sysfs does not show. Where the descriptors cannot be
 // read or make no sense, it is taken to be, as it nearly always is.
 bool nameTakesInterfaceText(const UsbPlace& usb) {
-    const std::optional<std::string> descriptors = readAttribute(usb.device + "/descriptors", kDescriptorBytes);
-    const std::optional<std::string> configuration = readLine(usb.device + "/bConfigurationValue");
+    const Read<std::string> descriptors = readAttribute(usb.device + "/descriptors", kDescriptorBytes);
+    const Read<std::string> configuration = readLine(usb.device + "/bConfigurationValue");
     if (!descriptors || !configuration || !usb.interfaceNumber) return true;
     char* end = nullptr;
     const unsigned long value = std::strtoul(configuration->c_str(), &end, 10);
@@ -71,7 +71,7 @@ std::optional<std::string> intendedName(VideoNode& node) {
     std::optional<std::string> function;
     if (usb.interface) {
         if (!nameTakesInterfaceText(usb)) return std::nullopt;
-        function = readLine(*usb.interface + "/interface");
+        function = readLine(*usb.interface + "/interface").value();
     }
     return uvcNodeName(productOf(node), *usb.idVendor, *usb.idProduct, function);
 }
@@ -88,12 +88,14 @@ std::shared_ptr<const UsbPlace> usbPlaceOf(const std::string& node, const std::s
 }
 
 const std::optional<std::string>& productOf(VideoNode& node) {
-    if (!node.product) node.product = node.usb ? readLine(node.usb->device + "/product") : std::nullopt;
-    return *node.product;
+    // A node off the USB has no product: a read that found nothing.
+    if (!node.product.wasRead())
+        node.product = node.usb ? readLine(node.usb->device + "/product") : Read<std::string>::failed(ENOENT);
+    return node.product.value();
 }
 
 std::optional<std::string> wholeNameOf(VideoNode& node) {
-    std::optional<std::string> kept = readLine(node.directory + "/name");
+    std::optional<std::string> kept = readLine(node.directory + "/name").value();
     // Only a name that fills the kernel's bytes can have been cut.
     if (kept && kept->size() == kKernelNameBytes) kept = wholeNodeName(*kept, intendedName(node));
     return kept;

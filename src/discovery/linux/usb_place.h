@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "discovery/linux/sysfs_reading.h"
+
 namespace camera_info {
 
 // The USB device a node belongs to and, for a driver bound to one of its
@@ -33,7 +35,7 @@ std::shared_ptr<const UsbPlace> usbPlaceOf(const std::string& node, const std::s
 struct VideoNode {
     std::string directory;  // resolved
     std::shared_ptr<const UsbPlace> usb;
-    std::optional<std::optional<std::string>> product;
+    Read<std::string> product;  // not read until asked for
 };
 
 // The USB product string of the node's device, read once.
