@@ -1,6 +1,7 @@
 # Shared by the scripts: installing what is missing, where things are, and
 # apt configurations of the project's own.
 # shellcheck shell=bash
+# shellcheck disable=SC2034 # names for the scripts that source this one
 
 repo_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 jobs=$(nproc 2>/dev/null || echo 2)
@@ -130,7 +131,7 @@ private_apt() {
   )
   { apt-get "${private_apt[@]}" -qq update 2>&1 || true; } | { grep '^E: ' || true; } |
     grep -v 'Some index files failed' | sed 's/^E: /apt: /; s#//[^/ ]*/#//<archive>/#' >&2 || true
-  ls "$dir/lists/" | grep -q '_\(Packages\|Sources\)\(\.[a-z0-9]*\)\{0,1\}$'
+  find "$dir/lists/" -maxdepth 1 -regextype posix-basic -regex '.*_\(Packages\|Sources\)\(\.[a-z0-9]*\)\{0,1\}$' | grep -q .
 }
 
 # The environment every Wine of the tests runs in, whoever started them (a

@@ -195,7 +195,7 @@ std::string toStyledText(const Json::Value& document) {
 
 bool writeStyledText(const Json::Value& document, std::FILE* file) {
     // Pieces of 64 KiB at most; a small report gets a small buffer.
-    Sink out(file, std::min<std::size_t>(64 * 1024, expectedSize(document)));
+    Sink out(file, std::min(std::size_t{64} * 1024, expectedSize(document)));
     putValue(out, document, 0);
     putLiteral(out, "\n");
     return out.flush();

@@ -35,8 +35,8 @@ protected:
     // once the program stands in it, so that nothing can be created there
     // even by root.
     ProgramResult run(const fs::path& dir, std::vector<std::string> args = {}, bool removeDir = false) {
-        const ProgramResult result = runProgram(CAMERA_INFO_EXE, dir, std::move(args), root(),
-                                                [&] { return !removeDir || ::rmdir(dir.c_str()) == 0; });
+        ProgramResult result = runProgram(CAMERA_INFO_EXE, dir, std::move(args), root(),
+                                          [&] { return !removeDir || ::rmdir(dir.c_str()) == 0; });
         EXPECT_TRUE(result.exited);
         return result;
     }

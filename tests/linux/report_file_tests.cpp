@@ -82,7 +82,8 @@ extern "C" int linkat(int fromDirectory, const char* from, int toDirectory, cons
     return static_cast<int>(::syscall(SYS_linkat, fromDirectory, from, toDirectory, to, flags));
 }
 
-extern "C" ssize_t pwrite(int fd, const void* bytes, std::size_t size, off_t offset) noexcept {
+// Declared by glibc without noexcept: a cancellation point.
+extern "C" ssize_t pwrite(int fd, const void* bytes, std::size_t size, off_t offset) {
     killHereIf("pwrite");
     if (writesFail) {
         errno = EIO;
@@ -436,7 +437,7 @@ TEST_F(ReportPlace, TheDirectoryAndTheOldReportHaveTheirSay) {
         {"a directory closed to writing and a file size limit of 0: the old report stays whole",
          [&] { return closedDirectory(old); },
          [] {
-             const std::string why = becomeNobody();
+             std::string why = becomeNobody();
              if (!why.empty()) return why;
              // The soft limit only, so that what the write left can be recorded after it.
              const rlimit none{0, RLIM_INFINITY};

@@ -23,6 +23,7 @@ program=$(realpath -e "$1") || exit 1
 work=$(realpath -m "$2")
 arm64_program=
 [ $# -lt 3 ] || arm64_program=$(realpath -e "$3") || exit 1
+# shellcheck source=../support/checks.sh
 source "$here/../support/checks.sh"
 
 rm -rf "$work"
@@ -48,7 +49,7 @@ python=$(command -v python3)
   echo "$latin1"
   echo "Lab7"
   echo "lab7"
-  while IFS='|' read -r host reason how; do
+  while IFS='|' read -r host _ how; do
     [[ $host =~ ^[a-z] ]] || continue
     mkdir -p "$work/hosts/$host"
     case $how in
@@ -186,7 +187,7 @@ for host in alpha spaced cameras ../x; do
   file=$("$python" -c 'import sys, urllib.parse; print(urllib.parse.quote(sys.argv[1], safe=""))' "$host")
   check "$host: its report kept as hosts/$file.json" cmp "$work/reports/hosts/$file.json" "$work/expected/CameraInfo.txt"
 done
-long_files=$(cd "$work/reports/hosts" && ls | grep '^%D0%B6.*~' || true)
+long_files=$(cd "$work/reports/hosts" && find . -maxdepth 1 -name '%D0%B6*~*' -printf '%f\n' || true)
 check "the long-named host's report kept under a shortened name of at most 255 bytes" \
   test "$(echo "$long_files" | wc -l)" = 1 -a "${#long_files}" -le 255 -a "${long_files##*.}" = json
 check "the merged document is strict JSON and holds every host: the reports, and why the others have none" merged '

@@ -16,6 +16,7 @@ manpage=$(realpath -e "$3") || exit 1
 work=$(realpath -m "$4")
 shift 4
 machine=$(dpkg --print-architecture)
+# shellcheck source=../support/checks.sh
 source "$here/../support/checks.sh"
 [ "$(id -u)" = 0 ] || { echo "installing an RPM, even into a root of its own, needs root (rpm gives files to root)"; exit 77; }
 

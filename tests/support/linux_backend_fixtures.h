@@ -43,8 +43,8 @@ protected:
         return tree().usbInterface(device, number, function);
     }
     std::filesystem::path node(const std::filesystem::path& parent, const std::string& name,
-                               const std::string& friendlyName, std::optional<std::string> index = std::string("0"),
-                               bool linkDevice = true) {
+                               const std::string& friendlyName,
+                               const std::optional<std::string>& index = std::string("0"), bool linkDevice = true) {
         return tree().node(parent, name, friendlyName, index, linkDevice);
     }
     SysfsTreeBuilder tree() const { return SysfsTreeBuilder(sys()); }
@@ -66,7 +66,7 @@ protected:
     // The display name of the device listed as `entry`, or "(not listed)".
     std::u16string displayNameOf(const std::string& entry) {
         for (const std::optional<ListedDevice>& device : listed()) {
-            const std::u16string shown = device ? device->displayName() : std::u16string();
+            std::u16string shown = device ? device->displayName() : std::u16string();
             if (shown.find(u16(entry)) != std::u16string::npos) return shown;
         }
         return u"(not listed)";
@@ -107,7 +107,7 @@ protected:
     // A node of a platform device, which is no USB device; its number is
     // 81:<minor>, and nothing in /dev answers for it.
     std::filesystem::path platformNode(const std::string& parent, unsigned minor, const std::string& name) {
-        const std::filesystem::path dir =
+        std::filesystem::path dir =
             node(sys() / "devices/platform" / parent, "video" + std::to_string(minor), name + "\n");
         file(dir / "dev", "81:" + std::to_string(minor) + "\n");
         return dir;

@@ -71,7 +71,9 @@ std::vector<MediaTopology> parseMediaCtl(const std::string& text) {
             devices.emplace_back();
             links.emplace_back();
             inEntity = false;
-        } else if (devices.empty()) {
+            // Lines before a device's, and after it those before an entity's,
+            // belong to nothing and are skipped alike.
+        } else if (devices.empty()) {  // NOLINT(bugprone-branch-clone)
             continue;
         } else if (std::regex_match(line, m, entityLine)) {
             entity = static_cast<std::uint32_t>(std::stoul(m[1]));

@@ -50,7 +50,7 @@ std::string enterPrivateMounts() {
 }
 
 std::string enterFakeSysfs(const std::string& sysDir) {
-    const std::string why = enterPrivateMounts();
+    std::string why = enterPrivateMounts();
     if (!why.empty()) return why;
     if (::mount(sysDir.c_str(), "/sys", nullptr, MS_BIND | MS_REC, nullptr) != 0) {
         return failure("mounting the tree over /sys");

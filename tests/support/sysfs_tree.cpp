@@ -39,7 +39,7 @@ void SysfsTreeBuilder::number(const fs::path& device, const std::string& majorMi
 
 fs::path SysfsTreeBuilder::usbDevice(const std::string& port, const std::string& vid, const std::string& pid,
                                      const std::optional<std::string>& product) const {
-    const fs::path device = sys_ / "devices/pci0000:00/0000:00:14.0/usb3" / port;
+    fs::path device = sys_ / "devices/pci0000:00/0000:00:14.0/usb3" / port;
     onUsb(device);
     file(device / "idVendor", vid + "\n");
     file(device / "idProduct", pid + "\n");
@@ -49,7 +49,7 @@ fs::path SysfsTreeBuilder::usbDevice(const std::string& port, const std::string&
 
 fs::path SysfsTreeBuilder::usbInterface(const fs::path& device, const std::string& number,
                                         const std::optional<std::string>& function) const {
-    const fs::path interface = device / (device.filename().string() + ":1." + number);
+    fs::path interface = device / (device.filename().string() + ":1." + number);
     onUsb(interface);
     file(interface / "bInterfaceNumber", number + "\n");
     if (function) file(interface / "interface", *function + "\n");
@@ -58,7 +58,7 @@ fs::path SysfsTreeBuilder::usbInterface(const fs::path& device, const std::strin
 
 fs::path SysfsTreeBuilder::node(const fs::path& parent, const std::string& name, const std::string& friendlyName,
                                 const std::optional<std::string>& index, bool linkDevice) const {
-    const fs::path dir = parent / "video4linux" / name;
+    fs::path dir = parent / "video4linux" / name;
     file(dir / "name", friendlyName);
     if (index) file(dir / "index", *index + "\n");
     if (linkDevice) fs::create_directory_symlink(fs::relative(parent, dir), dir / "device");

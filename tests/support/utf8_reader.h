@@ -48,7 +48,7 @@ inline std::u32string codePointsOf(const std::u16string& text) {
         const char32_t unit = text[i];
         const bool high = unit >= 0xD800 && unit < 0xDC00;
         if (high && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
-            out += 0x10000 + ((unit - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            out += static_cast<char32_t>(0x10000 + ((unit - 0xD800) << 10) + (text[i + 1] - 0xDC00));
             ++i;
         } else {
             out += unit >= 0xD800 && unit < 0xE000 ? char32_t(0xFFFD) : unit;

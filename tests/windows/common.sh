@@ -2,7 +2,9 @@
 # checks, and the device set with the report it must give.
 # shellcheck shell=bash
 
+# shellcheck source=../../scripts/lib.sh
 source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/lib.sh"
+# shellcheck source=../support/checks.sh
 source "$(dirname "${BASH_SOURCE[0]}")/../support/checks.sh"
 wine_environment
 

@@ -197,7 +197,7 @@ namespace {
 // "video" or "media" followed by a number, as the kernel names its nodes.
 bool isNodeName(const std::string& name, const std::string& prefix) {
     if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) return false;
-    return std::all_of(name.begin() + prefix.size(), name.end(), [](char c) { return c >= '0' && c <= '9'; });
+    return name.find_first_not_of("0123456789", prefix.size()) == std::string::npos;
 }
 
 // video2 before video10, without parsing numbers that may not fit.

@@ -44,7 +44,7 @@ std::optional<UsbPlace> usbPlaceOfDevice(const std::string& device) {
 // Where a USB device's raw descriptors are read, no more than this is taken:
 // the configurations that come first, and the active one is nearly always
 // the first, fit many times over.
-constexpr std::size_t kDescriptorBytes = 64 * 1024;
+constexpr std::size_t kDescriptorBytes = std::size_t{64} * 1024;
 
 // Whether the interface's `interface` attribute is the text that uvcvideo
 // put in the node's name: the driver prefers the interface association's

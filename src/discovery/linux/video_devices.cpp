@@ -42,7 +42,7 @@ std::optional<std::u16string> decoded(const std::optional<std::string>& text) {
     return decodeUtf8(*text);
 }
 
-ListedDevice nodeDevice(std::shared_ptr<VideoNode> node) {
+ListedDevice nodeDevice(const std::shared_ptr<VideoNode>& node) {
     ListedDevice device;
     device.displayName = [node] {
         std::string shown = markerFree(node->directory);

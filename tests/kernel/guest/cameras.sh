@@ -1,3 +1,4 @@
+# shellcheck shell=sh disable=SC2086 # the guest's own sysfs paths, none with a space
 # The guest's USB cameras and their power (sourced by /init and the guest's
 # benchmarks). Whatever opens a camera's node wakes it: "active", and its
 # runtime_active_time grows.
