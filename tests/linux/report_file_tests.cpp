@@ -66,7 +66,16 @@ void killHereIf(const char* call) {
 
 }  // namespace
 
-// This executable's own ftruncate, linkat and pwrite, the report's included, come here.
+}  // namespace camera_info
+
+// This executable's own ftruncate, linkat and pwrite, the report's included,
+// come here. At the global scope, where the C library declared them: where
+// off_t is made 64 bits wide on a 32-bit machine, their declarations there
+// name the symbols (ftruncate64, pwrite64) that definitions in a namespace
+// would not.
+using camera_info::emptyPathRefused, camera_info::killHereIf, camera_info::linksRefused, camera_info::slowCut,
+    camera_info::writesFail;
+
 extern "C" int ftruncate(int fd, off_t length) noexcept {
     killHereIf("ftruncate");
     if (slowCut) std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -94,6 +103,8 @@ extern "C" ssize_t pwrite(int fd, const void* bytes, std::size_t size, off_t off
     if (::lseek(fd, offset, SEEK_SET) != offset) return -1;
     return static_cast<ssize_t>(::syscall(SYS_write, fd, bytes, size));
 }
+
+namespace camera_info {
 
 namespace {
 

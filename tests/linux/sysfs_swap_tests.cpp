@@ -31,8 +31,14 @@ std::string swapWith;  // ...this, renamed over it first
 
 }  // namespace
 
-// Every `open` of this executable, the registry's included, comes here.
+}  // namespace camera_info
+
+// Every `open` of this executable, the registry's included, comes here. At
+// the global scope, where the C library declared it: where off_t is made 64
+// bits wide on a 32-bit machine, its declaration there names the symbol
+// (open64) that a definition in a namespace would not.
 extern "C" int open(const char* path, int flags, ...) {
+    using camera_info::swapAt, camera_info::swapWith;
     mode_t mode = 0;
     if ((flags & O_CREAT) != 0 || (flags & O_TMPFILE) == O_TMPFILE) {
         va_list more;
@@ -46,6 +52,8 @@ extern "C" int open(const char* path, int flags, ...) {
     }
     return static_cast<int>(::syscall(SYS_openat, AT_FDCWD, path, flags, mode));
 }
+
+namespace camera_info {
 
 namespace {
 
