@@ -31,6 +31,11 @@ def verdict(figure, value):
     return "met" if value <= TARGETS[figure] else "MISSED"
 
 
+def all_met(figures):
+    """Whether each figure, by its name in TARGETS, is within its target."""
+    return all(value <= TARGETS[figure] for figure, value in figures.items())
+
+
 def rounds(scratch, series):
     """Each round's median time of each command, in seconds."""
     found = []
@@ -63,8 +68,7 @@ def start_up(scratch, program, dynamic, static, null, kib, dkib, skib):
     print(f"start-up / null-report C program: {pn:.2f} (target <= 1.2) "
           f"{verdict('start-up / null-report C program', pn)}")
     print(f"peak memory / static C program: {kib / skib:.2f}")
-    return verdict("start-up / dynamic C program", pd) == "met" and \
-        verdict("start-up / null-report C program", pn) == "met"
+    return all_met({"start-up / dynamic C program": pd, "start-up / null-report C program": pn})
 
 
 def emulated(scratch, machine, program, null):
@@ -101,7 +105,7 @@ def guest(bench_txt, kernel):
           f"open and VIDIOC_QUERYCAP alone {times['querycap']:.1f} ms")
     print(f"camera-info with the cameras asleep {times['asleep']:.1f} ms / awake {times['awake']:.1f} ms: "
           f"{asleep:.2f} (target <= 1.2) {verdict('asleep / awake', asleep)}")
-    return verdict("system calls per node", per["camera-info"]) == "met" and verdict("asleep / awake", asleep) == "met"
+    return all_met({"system calls per node": per["camera-info"], "asleep / awake": asleep})
 
 
 COMMANDS = {"start-up": (start_up, 8), "emulated": (emulated, 4), "tree": (tree, 3), "guest": (guest, 2)}

@@ -1,10 +1,12 @@
 // The seam between the enumeration rules and a platform's device registry.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
+#include <tuple>
 
 namespace camera_info {
 
@@ -15,7 +17,8 @@ constexpr Status kStatusOk = 0;
 constexpr Status kStatusFalse = 1;
 constexpr Status kStatusFail = static_cast<Status>(0x80004005u);  // E_FAIL
 
-enum class HandleKind { DeviceEnumerator, ClassEnumerator, Moniker, PropertyBag, PropertyValue };
+// In this order, which HandleObjects follows.
+enum class HandleKind { DeviceEnumerator = 0, ClassEnumerator, Moniker, PropertyBag, PropertyValue };
 
 // An object handed out by the registry, of one kind: a moniker is not taken
 // where a property bag is expected. It carries the backend's own object (a
@@ -41,6 +44,22 @@ using ClassEnumeratorHandle = RegistryHandle<HandleKind::ClassEnumerator>;
 using MonikerHandle = RegistryHandle<HandleKind::Moniker>;
 using PropertyBagHandle = RegistryHandle<HandleKind::PropertyBag>;
 using PropertyValueHandle = RegistryHandle<HandleKind::PropertyValue>;
+
+// A backend's objects, one type for each kind of handle in the order of
+// HandleKind: `of(handle)` is the object a handle carries, as that type.
+template <typename DeviceEnumerator, typename ClassEnumerator, typename Moniker, typename PropertyBag,
+          typename PropertyValue>
+struct HandleObjects {
+    template <HandleKind Kind>
+    using Type =
+        std::tuple_element_t<static_cast<std::size_t>(Kind),
+                             std::tuple<DeviceEnumerator, ClassEnumerator, Moniker, PropertyBag, PropertyValue>>;
+
+    template <HandleKind Kind>
+    static Type<Kind>* of(RegistryHandle<Kind> handle) {
+        return static_cast<Type<Kind>*>(handle.object());
+    }
+};
 
 // The platform operations that enumeration needs, each performed exactly as
 // asked. A registry reports raw statuses and texts and decides nothing: what

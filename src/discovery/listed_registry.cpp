@@ -41,42 +41,21 @@ struct PropertyValue {
 struct DeviceEnumerator {};
 
 // What each kind of handle carries.
-template <HandleKind>
-struct Held;
-template <>
-struct Held<HandleKind::DeviceEnumerator> {
-    using Type = DeviceEnumerator;
-};
-template <>
-struct Held<HandleKind::ClassEnumerator> {
-    using Type = ClassEnumerator;
-};
-template <>
-struct Held<HandleKind::Moniker> {
-    using Type = Moniker;
-};
-template <>
-struct Held<HandleKind::PropertyBag> {
-    using Type = PropertyBag;
-};
-template <>
-struct Held<HandleKind::PropertyValue> {
-    using Type = PropertyValue;
-};
+using Objects = HandleObjects<DeviceEnumerator, ClassEnumerator, Moniker, PropertyBag, PropertyValue>;
 
 template <HandleKind Kind>
-typename Held<Kind>::Type& from(RegistryHandle<Kind> handle) {
-    return *static_cast<typename Held<Kind>::Type*>(handle.object());
+Objects::Type<Kind>& from(RegistryHandle<Kind> handle) {
+    return *Objects::of(handle);
 }
 
 template <HandleKind Kind>
-RegistryHandle<Kind> handOut(std::unique_ptr<typename Held<Kind>::Type> object) {
+RegistryHandle<Kind> handOut(std::unique_ptr<Objects::Type<Kind>> object) {
     return RegistryHandle<Kind>(object.release());
 }
 
 template <HandleKind Kind>
 void destroy(RegistryHandle<Kind> handle) {
-    delete &from(handle);
+    delete Objects::of(handle);
 }
 
 }  // namespace

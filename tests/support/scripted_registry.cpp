@@ -18,7 +18,7 @@ std::string describe(HandleKind kind) {
 
 template <HandleKind Kind>
 RegistryHandle<Kind> ScriptedRegistry::obtain(std::size_t device) {
-    Object& object = objects_.emplace_back(Object{Kind, device, std::nullopt});
+    Object& object = objects_.emplace_back(Object{device, std::nullopt});
     live_.insert(&object);
     ++obtained_;
     return RegistryHandle<Kind>(&object);

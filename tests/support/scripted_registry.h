@@ -75,7 +75,6 @@ public:
 
 private:
     struct Object {
-        HandleKind kind;
         std::size_t device;                  // for monikers, bags and values
         std::optional<std::u16string> text;  // for values
     };

@@ -39,7 +39,6 @@ public:
     const T* operator->() const { return &*value_; }
     const std::optional<T>& value() const { return value_; }
     bool wasRead() const { return value_ || error_ != 0; }
-    int error() const { return error_; }
     // Nothing at all stands there, as opposed to something that cannot be read.
     bool absent() const { return error_ == ENOENT; }
 

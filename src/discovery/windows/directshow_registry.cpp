@@ -28,43 +28,17 @@ constexpr GUID kPropertyBag = {0x55272A00, 0x42CB, 0x11CE, {0x81, 0x35, 0x00, 0x
 
 // The COM object each kind of handle carries; a value is the backend's own
 // VARIANT.
-template <HandleKind>
-struct Held;
-template <>
-struct Held<HandleKind::DeviceEnumerator> {
-    using Type = ICreateDevEnum;
-};
-template <>
-struct Held<HandleKind::ClassEnumerator> {
-    using Type = IEnumMoniker;
-};
-template <>
-struct Held<HandleKind::Moniker> {
-    using Type = IMoniker;
-};
-template <>
-struct Held<HandleKind::PropertyBag> {
-    using Type = IPropertyBag;
-};
-template <>
-struct Held<HandleKind::PropertyValue> {
-    using Type = Variant;
-};
-
-template <HandleKind Kind>
-typename Held<Kind>::Type* as(RegistryHandle<Kind> handle) {
-    return static_cast<typename Held<Kind>::Type*>(handle.object());
-}
+using Objects = HandleObjects<ICreateDevEnum, IEnumMoniker, IMoniker, IPropertyBag, Variant>;
 
 // Hands an interface on across the seam: the rules release it.
 template <HandleKind Kind>
-RegistryHandle<Kind> handOut(ComPtr<typename Held<Kind>::Type> object) {
+RegistryHandle<Kind> handOut(ComPtr<Objects::Type<Kind>> object) {
     return RegistryHandle<Kind>(object.release());
 }
 
 template <HandleKind Kind>
 void letGo(RegistryHandle<Kind> handle) {
-    ComPtr<typename Held<Kind>::Type>(as(handle)).reset();
+    ComPtr<Objects::Type<Kind>>(Objects::of(handle)).reset();
 }
 
 }  // namespace
@@ -82,28 +56,29 @@ Status DirectShowRegistry::createDeviceEnumerator(DeviceEnumeratorHandle& device
 Status DirectShowRegistry::createClassEnumerator(DeviceEnumeratorHandle deviceEnumerator,
                                                  ClassEnumeratorHandle& classEnumerator) {
     ComPtr<IEnumMoniker> created;
-    const HRESULT hr = as(deviceEnumerator)->CreateClassEnumerator(kVideoInputDeviceCategory, created.put(), 0);
+    const HRESULT hr =
+        Objects::of(deviceEnumerator)->CreateClassEnumerator(kVideoInputDeviceCategory, created.put(), 0);
     classEnumerator = handOut<HandleKind::ClassEnumerator>(std::move(created));
     return hr;
 }
 
 Status DirectShowRegistry::nextDevice(ClassEnumeratorHandle classEnumerator, MonikerHandle& moniker) {
     ComPtr<IMoniker> next;
-    const HRESULT hr = as(classEnumerator)->Next(1, next.put(), nullptr);
+    const HRESULT hr = Objects::of(classEnumerator)->Next(1, next.put(), nullptr);
     moniker = handOut<HandleKind::Moniker>(std::move(next));
     return hr;
 }
 
 Status DirectShowRegistry::bindPropertyBag(MonikerHandle moniker, PropertyBagHandle& propertyBag) {
     ComPtr<IPropertyBag> bag;
-    const HRESULT hr = as(moniker)->BindToStorage(nullptr, nullptr, kPropertyBag, bag.putVoid());
+    const HRESULT hr = Objects::of(moniker)->BindToStorage(nullptr, nullptr, kPropertyBag, bag.putVoid());
     propertyBag = handOut<HandleKind::PropertyBag>(std::move(bag));
     return hr;
 }
 
 Status DirectShowRegistry::displayName(MonikerHandle moniker, std::optional<std::u16string>& text) {
     CoTaskMemText shown;
-    const HRESULT hr = as(moniker)->GetDisplayName(nullptr, nullptr, shown.put());
+    const HRESULT hr = Objects::of(moniker)->GetDisplayName(nullptr, nullptr, shown.put());
     if (shown.get() != nullptr) text = std::u16string(reinterpret_cast<const char16_t*>(shown.get()));
     return hr;
 }
@@ -112,11 +87,12 @@ PropertyValueHandle DirectShowRegistry::createPropertyValue() { return PropertyV
 
 Status DirectShowRegistry::readProperty(PropertyBagHandle propertyBag, const std::u16string& name,
                                         PropertyValueHandle value) {
-    return as(propertyBag)->Read(reinterpret_cast<const wchar_t*>(name.c_str()), as(value)->get(), nullptr);
+    return Objects::of(propertyBag)
+        ->Read(reinterpret_cast<const wchar_t*>(name.c_str()), Objects::of(value)->get(), nullptr);
 }
 
 std::optional<std::u16string> DirectShowRegistry::propertyText(PropertyValueHandle value) {
-    const VARIANT& variant = *as(value)->get();
+    const VARIANT& variant = *Objects::of(value)->get();
     // Only a string value has text; a BSTR may also be null.
     if (V_VT(&variant) != VT_BSTR || V_BSTR(&variant) == nullptr) return std::nullopt;
     const BSTR text = V_BSTR(&variant);
@@ -128,7 +104,7 @@ void DirectShowRegistry::release(DeviceEnumeratorHandle handle) { letGo(handle);
 void DirectShowRegistry::release(ClassEnumeratorHandle handle) { letGo(handle); }
 void DirectShowRegistry::release(MonikerHandle handle) { letGo(handle); }
 void DirectShowRegistry::release(PropertyBagHandle handle) { letGo(handle); }
-void DirectShowRegistry::release(PropertyValueHandle handle) { delete as(handle); }
+void DirectShowRegistry::release(PropertyValueHandle handle) { delete Objects::of(handle); }
 
 std::unique_ptr<DeviceRegistry> makePlatformRegistry() { return std::make_unique<DirectShowRegistry>(); }
 
